@@ -1,0 +1,34 @@
+#pragma once
+// Errors of the service: every failure carries a type name that operators read in the log
+// ("ERRO no Timer: EDatabaseError - ...") and a message.
+
+#include <stdexcept>
+#include <string>
+
+namespace varenta {
+
+class Error : public std::runtime_error {
+ public:
+  Error(std::string typeName, const std::string& message)
+      : std::runtime_error(message), type_name_(std::move(typeName)) {}
+
+  const std::string& typeName() const noexcept { return type_name_; }
+  std::string message() const { return what(); }
+
+ private:
+  std::string type_name_;
+};
+
+// Declares an error type whose type name is its own class name.
+#define VARENTA_ERROR_TYPE(Name)                                       \
+  class Name : public ::varenta::Error {                               \
+   public:                                                             \
+    explicit Name(const std::string& message) : Error(#Name, message) {} \
+  }
+
+VARENTA_ERROR_TYPE(EInOutError);     // a file could not be created, opened, written or closed
+VARENTA_ERROR_TYPE(EConvertError);   // a text or value that does not convert to the wanted kind
+VARENTA_ERROR_TYPE(EDatabaseError);  // the store database refused or failed a request
+VARENTA_ERROR_TYPE(EOverflowError);  // an amount outside what the fixed-point type holds
+
+}  // namespace varenta

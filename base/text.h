@@ -1,0 +1,27 @@
+#pragma once
+// Text conversions at the program's borders. Inside, text is UTF-8; the store database and the
+// log file hold Windows-1252 bytes.
+
+#include <string>
+#include <string_view>
+
+namespace varenta {
+
+// Windows-1252 bytes from UTF-8 text. A character the code page cannot hold, and every byte of
+// an invalid UTF-8 sequence, becomes "?".
+std::string utf8ToCp1252(std::string_view utf8);
+
+// UTF-8 text from Windows-1252 bytes. The five bytes the code page leaves undefined map to the
+// control characters of the same number, as Windows does.
+std::string cp1252ToUtf8(std::string_view cp1252);
+
+// Length in characters of valid UTF-8 (an invalid byte counts as one character).
+std::size_t utf8Length(std::string_view utf8);
+
+// Lower-cases the letters A to Z only; every other byte stays as it is.
+std::string asciiLower(std::string_view text);
+
+// Compares ignoring the case of A to Z only.
+bool asciiIEquals(std::string_view a, std::string_view b);
+
+}  // namespace varenta
