@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang (in build-fuzz/) and runs one of them.
+#   scripts/fuzz.sh <target> [seconds]     e.g. scripts/fuzz.sh verdict_fuzz 60
+# libFuzzer prints the number of executions it ran ("Done N runs"); a crash stops it with a report.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+target=${1:?usage: scripts/fuzz.sh <target> [seconds]}
+seconds=${2:-60}
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$root/build-fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARENTA_FUZZ=ON -DVARENTA_BENCH=OFF >/dev/null
+cmake --build "$root/build-fuzz" -j "$(nproc)" --target "$target"
+corpus="$root/build-fuzz/corpus-$target"
+mkdir -p "$corpus"
+exec "$root/build-fuzz/$(cd "$root/build-fuzz" && find . -name "$target" -type f -executable | head -n 1)" \
+  -max_total_time="$seconds" -print_final_stats=1 "$corpus"
