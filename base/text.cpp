@@ -32,8 +32,8 @@ void appendUtf8(std::string& out, char32_t cp) {
   }
 }
 
-// Decodes one UTF-8 sequence at text[i]; returns its length, or 0 when it is invalid
-// (overlong forms, surrogates and values past U+10FFFF included).
+}  // namespace
+
 std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
   const auto b0 = static_cast<std::uint8_t>(text[i]);
   std::size_t len;
@@ -59,8 +59,6 @@ std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp) {
   if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
   return len;
 }
-
-}  // namespace
 
 std::string utf8ToCp1252(std::string_view utf8) {
   std::string out;

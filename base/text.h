@@ -15,6 +15,10 @@ std::string utf8ToCp1252(std::string_view utf8);
 // control characters of the same number, as Windows does.
 std::string cp1252ToUtf8(std::string_view cp1252);
 
+// Decodes one UTF-8 sequence at text[i] (i < text.size()) into cp; returns its length, or 0 when
+// it is invalid (overlong forms, surrogates and values past U+10FFFF included).
+std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp);
+
 // Length in characters of valid UTF-8 (an invalid byte counts as one character).
 std::size_t utf8Length(std::string_view utf8);
 
