@@ -1,0 +1,16 @@
+#pragma once
+// The error of a failed exchange in the terms the cycle and the operators know: the numeric codes
+// and descriptions of the Windows HTTP stack (12007 a name that does not resolve, 12029 a refused
+// connection, 12002 a time-out, 12175 a TLS failure, 12030 a broken connection).
+
+#include <curl/curl.h>
+
+#include "api/api_errors.h"
+
+namespace varenta {
+
+// `requestSent`: the request had gone out when the exchange failed, so the failure was in
+// receiving the answer.
+ERestError transportFailure(CURLcode result, bool requestSent);
+
+}  // namespace varenta
