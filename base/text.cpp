@@ -92,6 +92,13 @@ std::size_t utf8Length(std::string_view utf8) {
   return count;
 }
 
+std::string_view trimBlanksAndControls(std::string_view text) {
+  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
 std::string asciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out)

@@ -22,6 +22,9 @@ std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp);
 // Length in characters of valid UTF-8 (an invalid byte counts as one character).
 std::size_t utf8Length(std::string_view utf8);
 
+// Removes leading and trailing blanks and control characters (every byte up to 0x20).
+std::string_view trimBlanksAndControls(std::string_view text);
+
 // Lower-cases the letters A to Z only; every other byte stays as it is.
 std::string asciiLower(std::string_view text);
 

@@ -30,5 +30,11 @@ TEST(Text, AsciiCaseOnlyTouchesAToZ) {
   EXPECT_FALSE(asciiIEquals("Ç", "ç"));
 }
 
+TEST(Text, TrimDropsBlanksAndControlCharactersAtBothEnds) {
+  EXPECT_EQ(trimBlanksAndControls(" \t\r\n 123.456 789-00\x01 "), "123.456 789-00");
+  EXPECT_EQ(trimBlanksAndControls(" \x1f\t "), "");
+  EXPECT_EQ(trimBlanksAndControls("Ç "), "Ç");  // bytes above 0x7F are never blanks
+}
+
 }  // namespace
 }  // namespace varenta
