@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <stdexcept>
 
 #include "base/error.h"
+#include "rapidjson/document.h"
 
 namespace varenta {
 namespace {
@@ -25,8 +27,8 @@ TEST(JsonWriter, NumbersRoundToFifteenDigitsAndUseExponentOnlyAtTheExtremes) {
                         {1234.5678, "1234.5678"},
                         {-3.25, "-3.25"},
                         {1.5E20, "1.5E20"},
-                        {100000000000000, "100000000000000"},    // 15 integer digits
-                        {1000000000000000, "1E15"},              // 16
+                        {100000000000000, "100000000000000"},     // 15 integer digits
+                        {1000000000000000, "1E15"},               // 16
                         {123456789012345.67, "123456789012346"},  // rounded at the 15th digit
                         {999999999999999.9, "1E15"},              // the rounding carries into a 16th
                         {0.1 + 0.2, "0.3"},
@@ -75,17 +77,76 @@ TEST(JsonWriter, StringEscapesOfBothDialects) {
   EXPECT_EQ(nul, R"("a\u0000b")");
 }
 
+// Whatever pieces a text is made of, a standard parser that checks the encoding reads back the
+// text, with U+FFFD for each byte that was not valid UTF-8.
+TEST(JsonWriter, StandardParserReadsBackWhatWasWritten) {
+  struct Piece {
+    std::string in;
+    std::string readBack;
+    bool rawControl;  // the movement escapes leave it raw, which standard JSON does not allow
+  };
+  const std::string fffd = "\xEF\xBF\xBD";
+  const std::vector<Piece> pieces = {{"a", "a", false},
+                                     {"/", "/", false},
+                                     {"\"", "\"", false},
+                                     {"\\", "\\", false},
+                                     {"\b\t\n\f\r", "\b\t\n\f\r", false},
+                                     {"\x01", "\x01", true},
+                                     {"\x1f", "\x1f", true},
+                                     {"\x7f", "\x7f", false},
+                                     {"é", "é", false},
+                                     {"€", "€", false},
+                                     {"😀", "😀", false},
+                                     {"\x80", fffd, false},
+                                     {"\xFF", fffd, false},
+                                     {"\xC0\xAF", fffd + fffd, false},
+                                     {"\xED\xA0\x80", fffd + fffd + fffd, false}};
+  std::mt19937 engine(7);
+  for (int round = 0; round < 2000; ++round) {
+    std::string in, readBack;
+    bool rawControl = false;
+    for (int n = engine() % 8; n > 0; --n) {
+      const Piece& piece = pieces[engine() % pieces.size()];
+      in += piece.in, readBack += piece.readBack, rawControl |= piece.rawControl;
+    }
+    for (const JsonEscaping escaping : {JsonEscaping::kRawUtf8, JsonEscaping::kAsciiOnly}) {
+      if (escaping == JsonEscaping::kRawUtf8 && rawControl) continue;
+      std::string json;
+      appendJsonString(json, in, escaping);
+      rapidjson::Document parsed;
+      parsed.Parse<rapidjson::kParseValidateEncodingFlag>(json.data(), json.size());
+      ASSERT_FALSE(parsed.HasParseError()) << json;
+      EXPECT_EQ(std::string(parsed.GetString(), parsed.GetStringLength()), readBack) << json;
+      if (escaping == JsonEscaping::kAsciiOnly) {
+        for (const unsigned char c : json) EXPECT_TRUE(c >= 0x20 && c <= 0x7F) << json;
+      }
+    }
+  }
+}
+
 TEST(JsonWriter, CompactNestedDocumentKeepsMemberOrder) {
   JsonWriter w(JsonEscaping::kRawUtf8);
   w.beginObject()
-      .key("z").integer(-42)
-      .key("a/b").string("x")
-      .key("list").beginArray()
-          .beginObject().endObject()
-          .beginArray().endArray()
-          .boolean(true).boolean(false).null().number(0.5)
+      .key("z")
+      .integer(-42)
+      .key("a/b")
+      .string("x")
+      .key("list")
+      .beginArray()
+      .beginObject()
+      .endObject()
+      .beginArray()
       .endArray()
-      .key("inner").beginObject().key("k").null().endObject()
+      .boolean(true)
+      .boolean(false)
+      .null()
+      .number(0.5)
+      .endArray()
+      .key("inner")
+      .beginObject()
+      .key("k")
+      .null()
+      .endObject()
       .endObject();
   EXPECT_EQ(w.text(), R"({"z":-42,"a\/b":"x","list":[{},[],true,false,null,0.5],"inner":{"k":null}})");
 }

@@ -21,18 +21,17 @@ Decimal capped(Decimal amount, Decimal cap) {
 
 // The cash payment of a cash sale, when its mode gives one. Only a cancellation caps it.
 std::optional<Decimal> cashAmount(MovementKind kind, const PaymentRow& row, Decimal cancelled, Decimal cap) {
-  const Decimal kept = row.dinheiro - row.troco;
   switch (kind) {
     case MovementKind::kSale:
-      if (row.dinheiro > kZero) return kept;
+      if (row.dinheiro > kZero) return row.dinheiro - row.troco;
       break;
     case MovementKind::kPartiallyCancelledSale:
-      if (row.dinheiro > kZero) return kept + cancelled;
+      if (row.dinheiro > kZero) return row.dinheiro + cancelled - row.troco;
       if (row.dinheiro == kZero) return cancelled;
       break;
     case MovementKind::kWholeCancellation:
     case MovementKind::kPartialCancellation:
-      if (row.dinheiro > kZero) return capped(kept, cap);
+      if (row.dinheiro > kZero) return capped(row.dinheiro - row.troco, cap);
       break;
   }
   return std::nullopt;
