@@ -1,0 +1,116 @@
+#pragma once
+// The JSON mapping of the promotion objects: TJsonDTO gives a class that describes its members
+// (dto_member.h) the text property AsJson, read and assigned.
+//
+// Assigning AsJson fills the object from JSON text, key by key in the order of the text
+// (duplicates too): a key names the member whose explicit key it equals exactly, or else the member
+// "F" + key, letter case ignored, unless that member has an explicit key or is write-excluded.
+// Unknown keys are ignored; members whose key is absent keep their values; a null clears a member
+// (no object, empty text, zero, empty array) except a date, which it leaves alone. Text that is not
+// JSON changes nothing and raises nothing; so does null and, for the promotion classes, a top-level
+// array. Any other top-level value raises EConvertError "The input value is not a valid Object"; so
+// does a value whose kind does not suit its member, except inside a nested member object, which
+// then keeps the object it had. Whatever was stored before an error stays.
+//
+// Reading AsJson writes every member that is not write-excluded, in declaration order, compact and
+// with every character outside printable ASCII escaped.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "base/error.h"
+#include "base/json_writer.h"
+#include "base/text.h"
+#include "promotions/dto_member.h"
+#include "promotions/json_value.h"
+
+namespace varenta {
+
+template <class T>
+const TMember<T>* FindMember(std::string_view key) {
+  const std::span<const TMember<T>> members = T::Members();
+  for (const TMember<T>& member : members)
+    if (!member.key.empty() && member.key == key) return &member;
+  for (const TMember<T>& member : members)
+    if (member.name.size() == key.size() + 1 && asciiIEquals(member.name.substr(1), key))
+      return member.key.empty() && !member.writeExcluded ? &member : nullptr;
+  return nullptr;
+}
+
+template <class T>
+void FillObject(T& object, const JsonValue& json) {
+  for (const auto& [key, value] : json.members) {
+    const TMember<T>* member = FindMember<T>(key);
+    if (!member) continue;
+    if (value.is(JsonValue::Kind::kNull)) {
+      if (member->clear) member->clear(object);
+    } else if (!member->read(object, value)) {
+      throw EConvertError("The value of \"" + key + "\" does not convert to " + std::string(member->name));
+    }
+  }
+}
+
+template <class T>
+void WriteObject(T& object, JsonWriter& out) {
+  out.beginObject();
+  for (const TMember<T>& member : T::Members()) {
+    if (member.writeExcluded) continue;
+    out.key(member.writtenKey);
+    member.write(object, out);
+  }
+  out.endObject();
+}
+
+// Gives a list member its list the first time it is asked for: the list takes over the elements
+// that the parser put into the array member. A list once built is never rebuilt, so a list read
+// before the object is filled stays empty.
+class TArrayMapper {
+ protected:
+  template <class C>
+  static const TObjectList<C>& ListFromArray(std::optional<TObjectList<C>>& list, TObjectList<C>& array) {
+    if (!list) list.emplace(std::exchange(array, {}));
+    return *list;
+  }
+};
+
+template <class T>
+class TJsonDTO : public TArrayMapper {
+ public:
+  // Meant for a freshly created object.
+  void AsJson(std::string_view json) {
+    const std::optional<JsonValue> value = parseJson(json);
+    if (!value) return;
+    if (value->is(JsonValue::Kind::kObject)) return FillObject(self(), *value);
+    if (value->is(JsonValue::Kind::kArray) && (offerArray("Items", *value) || offerArray("Results", *value)))
+      return;
+    if (!value->is(JsonValue::Kind::kNull)) throw EConvertError("The input value is not a valid Object");
+  }
+
+  std::string AsJson() {
+    JsonWriter out(JsonEscaping::kAsciiOnly);
+    WriteObject(self(), out);
+    return out.text();
+  }
+
+  std::string ToString() { return AsJson(); }
+
+ private:
+  T& self() { return static_cast<T&>(*this); }
+
+  // A top-level array goes to the array member answering to key. True when that completes, also
+  // when no member answers; false when the member is no array member or refuses the array.
+  bool offerArray(std::string_view key, const JsonValue& array) {
+    const TMember<T>* member = FindMember<T>(key);
+    if (!member) return true;
+    if (!member->isArray) return false;
+    try {
+      return member->read(self(), array);
+    } catch (const Error&) {
+      return false;
+    }
+  }
+};
+
+}  // namespace varenta
