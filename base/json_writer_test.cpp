@@ -126,28 +126,16 @@ TEST(JsonWriter, StandardParserReadsBackWhatWasWritten) {
 
 TEST(JsonWriter, CompactNestedDocumentKeepsMemberOrder) {
   JsonWriter w(JsonEscaping::kRawUtf8);
-  w.beginObject()
-      .key("z")
-      .integer(-42)
-      .key("a/b")
-      .string("x")
-      .key("list")
-      .beginArray()
-      .beginObject()
-      .endObject()
-      .beginArray()
-      .endArray()
-      .boolean(true)
-      .boolean(false)
-      .null()
-      .number(0.5)
-      .endArray()
-      .key("inner")
-      .beginObject()
-      .key("k")
-      .null()
-      .endObject()
-      .endObject();
+  w.beginObject();
+  w.key("z").integer(-42);
+  w.key("a/b").string("x");
+  w.key("list").beginArray();
+  w.beginObject().endObject();
+  w.beginArray().endArray();
+  w.boolean(true).boolean(false).null().number(0.5);
+  w.endArray();
+  w.key("inner").beginObject().key("k").null().endObject();
+  w.endObject();
   EXPECT_EQ(w.text(), R"({"z":-42,"a\/b":"x","list":[{},[],true,false,null,0.5],"inner":{"k":null}})");
 }
 
