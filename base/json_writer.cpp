@@ -42,11 +42,27 @@ char shortEscape(char32_t cp) {
   }
 }
 
+std::size_t plainRun(std::string_view text, std::size_t from) {
+  std::size_t end = from;
+  for (; end < text.size(); ++end) {
+    const auto c = static_cast<unsigned char>(text[end]);
+    if (c < 0x20 || c > 0x7F || c == '"' || c == '\\' || c == '/') break;
+  }
+  return end - from;
+}
+
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text, JsonEscaping escaping) {
   out += '"';
   for (std::size_t i = 0; i < text.size();) {
+    // Printable ASCII is the same in both escapings: copy it a run at a time.
+    const std::size_t run = plainRun(text, i);
+    if (run > 0) {
+      out.append(text, i, run);
+      i += run;
+      continue;
+    }
     char32_t cp;
     std::size_t len = decodeUtf8(text, i, cp);
     if (len == 0) cp = 0xFFFD, len = 1;
