@@ -57,6 +57,15 @@ CURLcode addExtraCa(CURL*, void* sslContext, void* user) {
                                                                          : CURLE_SSL_CACERT_BADFILE;
 }
 
+// libcurl would take "http:///api-minoristas/..." (what an empty base URL gives) for a URL whose
+// host is "api-minoristas", and report a name that does not resolve; the cycle would then wait for
+// the network instead of reporting a setting that is wrong.
+bool hasHost(const std::string& url) {
+  const std::size_t scheme = url.find("://");
+  return scheme != std::string::npos && scheme + 3 < url.size() &&
+         url.find_first_of("/?#", scheme + 3) != scheme + 3;
+}
+
 long wholeSecondsUp(std::chrono::milliseconds duration) {
   return std::max<long>(1, static_cast<long>((duration.count() + 999) / 1000));
 }
@@ -64,6 +73,7 @@ long wholeSecondsUp(std::chrono::milliseconds duration) {
 }  // namespace
 
 HttpResponse sendRequest(const HttpRequest& request, const TransportSettings& settings) {
+  if (!hasHost(request.url)) throw transportFailure(CURLE_URL_MALFORMAT, false);
   static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   const std::unique_ptr<CURL, CurlCleanup> curl(initialised ? curl_easy_init() : nullptr);
   if (!curl) throw transportFailure(CURLE_FAILED_INIT, false);

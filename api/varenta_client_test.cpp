@@ -1,0 +1,267 @@
+#include "api/varenta_client.h"
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <functional>
+#include <string>
+
+#include "api/api_errors.h"
+#include "api/base64.h"
+#include "tests/standin/standin_launcher.h"
+#include "tests/standin/test_certificates.h"
+
+namespace varenta {
+namespace {
+
+const std::string kBatch =
+    R"([{"fecha":"2024-03-05T14:07:09.000-0300","numero":"15","descuentoTotal":0,"recargoTotal":0,)"
+    R"("codigoMoneda":"986","cotizacion":1,"total":10,"cancelacion":false,"documentoCliente":null,)"
+    R"("codigoCanalVenta":1,"descripcionCanalVenta":"VENDA NA LOJA-DINHEIRO","detalles":[{"codigoArticulo":"123456",)"
+    R"("codigoBarras":"7891234567890","descripcionArticulo":"ÁGUA OXIGENADA 10V\/100ML","cantidad":1,)"
+    R"("importeUnitario":10,"importe":10,"descuento":0,"recargo":0}],)"
+    R"("pagos":[{"codigoTipoPago":9,"codigoMoneda":"986","importe":10,"cotizacion":1}]}])";
+const std::string kClosing =
+    R"([{"montoVentaLiquida": 10.00, "montoCancelaciones": 0.00, "cantidadMovimientos": 1, )"
+    R"("fechaVentas": "2024-03-05", "cantidadCancelaciones": 0 }])";
+
+// Credentials with accents and a colon in the password: basic authentication carries their UTF-8.
+StandInOptions storeOptions() {
+  StandInOptions options;
+  options.usuario = "farmácia";
+  options.senha = "s3nh@:ção";
+  return options;
+}
+
+TransportSettings quickTransport() {
+  TransportSettings settings;
+  settings.connectTimeout = std::chrono::milliseconds(5000);
+  settings.responseTimeout = std::chrono::milliseconds(1000);
+  return settings;
+}
+
+void useStore(TVarenta& client, const std::string& baseUrl) {
+  ClientContext& context = client.context();
+  context.BaseUrl = baseUrl;
+  context.Usuario = "farmácia";
+  context.Senha = "s3nh@:ção";
+  context.IdEmpresa = "12";
+  context.IdLocal = "1";
+  context.Caixa = "3";
+}
+
+class VarentaClientTest : public ::testing::Test {
+ protected:
+  VarentaClientTest() : standIn(storeOptions()), client(quickTransport()) {
+    useStore(client, standIn.baseUrl());
+  }
+
+  StandIn standIn;
+  TVarenta client;
+};
+
+TEST_F(VarentaClientTest, SendsEveryOperationAsTheCloudExpects) {
+  standIn.writeDataFile("promociones-aceptadas.json", R"({"results":[{"id":1}],"total":1})");
+  standIn.writeDataFile("promociones-rechazadas.json", R"({"results":[{"id":2}],"total":1})");
+  standIn.writeDataFile("promociones.json", R"({"results":[{"id":3}],"total":1})");
+  standIn.writeDataFile("solicitudes-movimientos.json", R"([{"fecha":"2024-03-01","tipo":"MOVIMIENTOS"}])");
+  standIn.writeDataFile("solicitudes-cierres.json", R"([{"fecha":"2024-03-02","tipo":"CIERRES_DIARIOS"}])");
+  const std::string store = "/v2/minoristas/12/locales/1";
+  const struct {
+    TVarentaRetornos (TVarenta::*operation)();
+    const char* method;
+    std::string path;
+    const char* query;
+    std::string body;
+    const char* answer;
+  } cases[] = {
+      {&TVarenta::postEnviarVenda, "POST", "/api-minoristas/api" + store + "/cajas/3/movimientos/lotes", "",
+       kBatch, R"({"idLote":1})"},
+      {&TVarenta::postCancelarVenda, "POST", "/api-minoristas/api" + store + "/cajas/3/movimientos/lotes", "",
+       kBatch, R"({"idLote":2})"},
+      {&TVarenta::postFechaCaixa, "POST", "/api-minoristas/api" + store + "/cajas/3/cierresDiarios/lotes", "",
+       kClosing, R"({"idLote":3})"},
+      {&TVarenta::getPromoAceitas, "GET", "/pmkt-rest-api" + store + "/promociones", "estado=ACEPTADA", "",
+       R"({"results":[{"id":1}],"total":1})"},
+      {&TVarenta::getPromoRejeitadas, "GET", "/pmkt-rest-api" + store + "/promociones", "estado=RECHAZADA",
+       "", R"({"results":[{"id":2}],"total":1})"},
+      {&TVarenta::getPromoPendentes, "GET", "/pmkt-rest-api" + store + "/promociones", "", "",
+       R"({"results":[{"id":3}],"total":1})"},
+      {&TVarenta::getSolReenvioMovimientos, "GET", "/api-minoristas/api" + store + "/solicitudes/movimientos",
+       "", "", R"([{"fecha":"2024-03-01","tipo":"MOVIMIENTOS"}])"},
+      {&TVarenta::getSolReenvioCierresDiarios, "GET",
+       "/api-minoristas/api" + store + "/solicitudes/cierresDiarios", "", "",
+       R"([{"fecha":"2024-03-02","tipo":"CIERRES_DIARIOS"}])"},
+  };
+  for (const auto& c : cases) {
+    client.context().JsonEnvio = c.body.empty() ? kBatch : c.body;  // a GET must not send it
+    const TVarentaRetornos result = (client.*c.operation)();
+    const std::string target = c.path + (*c.query ? std::string("?") + c.query : "");
+    EXPECT_EQ(result.url, standIn.baseUrl() + target);
+    EXPECT_EQ(result.code_retorno, "200") << target;
+    EXPECT_EQ(result.json_retorno, c.answer) << target;
+
+    const JournalEntry sent = standIn.journal().back();
+    EXPECT_EQ(sent.method, c.method) << target;
+    EXPECT_EQ(sent.path, c.path);
+    EXPECT_EQ(sent.query, c.query);
+    EXPECT_EQ(sent.body, c.body) << target;
+    EXPECT_EQ(headerOf(sent, "pdv-version"), "9.0.0");
+    EXPECT_EQ(headerOf(sent, "backend-version"), "1.0.0");
+    EXPECT_EQ(headerOf(sent, "Authorization"), "Basic " + base64Encode("farmácia:s3nh@:ção"));
+    EXPECT_EQ(headerOf(sent, "Accept"), "application/json, text/plain; q=0.9, text/html;q=0.8,");
+    EXPECT_EQ(headerOf(sent, "Accept-Charset"), "utf-8, *;q=0.8");
+    EXPECT_EQ(headerOf(sent, "Content-Type"),
+              c.body.empty() ? std::nullopt : std::optional<std::string>("application/json"));
+    EXPECT_EQ(headerOf(sent, "User-Agent"), std::nullopt);
+    EXPECT_EQ(headerOf(sent, "Expect"), std::nullopt);
+  }
+}
+
+TEST_F(VarentaClientTest, AnswersBelow500ComeBackAsResults) {
+  const struct {
+    std::function<void()> arrange;
+    const char* code;
+    const char* answer;
+  } cases[] = {
+      {[&] { client.context().JsonEnvio = "[]"; }, "400",
+       R"({"errores":[{"error":{"message":"LOTE_INVALIDO"}}]})"},
+      {[&] { client.context().Senha = "wrong"; }, "401",
+       R"({"appErrorCode":"ERROR_LOGIN","message":"Usuario o clave incorrectos"})"},
+      {[&] { standIn.force({.status = 404, .body = R"({"errores":[]})", .times = 1}); }, "404",
+       R"({"errores":[]})"},
+      // A redirect is followed, and the answer of its target comes back.
+      {[&] {
+         standIn.force(
+             {.status = 307,
+              .location = "/api-minoristas/api/v2/minoristas/12/locales/1/cajas/4/movimientos/lotes",
+              .times = 1});
+       },
+       "200", R"({"idLote":1})"},
+  };
+  for (const auto& c : cases) {
+    useStore(client, standIn.baseUrl());
+    client.context().JsonEnvio = kBatch;
+    c.arrange();
+    const TVarentaRetornos result = client.postEnviarVenda();
+    EXPECT_EQ(result.code_retorno, c.code);
+    EXPECT_EQ(result.json_retorno, c.answer);
+  }
+  EXPECT_EQ(standIn.journal().back().path,
+            "/api-minoristas/api/v2/minoristas/12/locales/1/cajas/4/movimientos/lotes");
+  EXPECT_EQ(standIn.journal().back().body, kBatch);
+}
+
+TEST_F(VarentaClientTest, RaisesTheStatusLineOfAnAnswerOf500AndAbove) {
+  for (const auto& [status, message] : {std::pair{500, "HTTP/1.1 500 Internal Server Error"},
+                                        std::pair{503, "HTTP/1.1 503 Service Unavailable"}}) {
+    standIn.force({.status = status, .times = 1});
+    try {
+      client.getPromoAceitas();
+      ADD_FAILURE() << status << " came back as a result";
+    } catch (const EHttpServerError& error) {
+      EXPECT_EQ(error.typeName(), "EHttpServerError");
+      EXPECT_EQ(error.message(), message);
+    }
+  }
+}
+
+int closedPort() {
+  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(socket);
+  return ntohs(address.sin_port);
+}
+
+TEST_F(VarentaClientTest, RaisesTransportFailuresWithTheirWindowsCodes) {
+  const struct {
+    std::function<void()> arrange;
+    const char* message;
+  } cases[] = {
+      {[&] { client.context().BaseUrl = "http://varenta-cloud.invalid"; },
+       "REST request failed: Error sending data: (12007) The server name or address could not be resolved"},
+      {[&] { client.context().BaseUrl = "http://127.0.0.1:" + std::to_string(closedPort()); },
+       "REST request failed: Error sending data: (12029) A connection with the server could not be "
+       "established"},
+      {[&] { standIn.force({.delayMs = 2500, .times = 1}); },
+       "REST request failed: Error receiving data: (12002) The operation timed out"},
+      {[&] { standIn.force({.close = true, .times = 1}); },
+       "REST request failed: Error receiving data: (12030) The connection with the server was terminated "
+       "abnormally"},
+      {[&] { client.context().BaseUrl = ""; },
+       "REST request failed: Error sending data: (12005) The URL is invalid"},
+  };
+  for (const auto& c : cases) {
+    useStore(client, standIn.baseUrl());
+    c.arrange();
+    try {
+      client.getSolReenvioMovimientos();
+      ADD_FAILURE() << c.message;
+    } catch (const ERestError& error) {
+      EXPECT_EQ(error.typeName(), "ERestError");
+      EXPECT_EQ(error.message(), c.message);
+    }
+  }
+}
+
+TEST_F(VarentaClientTest, NormalisesTheBaseUrlButReportsItAsBuilt) {
+  const std::string hostAndPort = "127.0.0.1:" + std::to_string(standIn.port());
+  for (const std::string& baseUrl : {" http://" + hostAndPort, hostAndPort, "\t http://" + hostAndPort}) {
+    client.context().BaseUrl = baseUrl;
+    const TVarentaRetornos result = client.getSolReenvioCierresDiarios();
+    EXPECT_EQ(result.code_retorno, "200") << baseUrl;
+    EXPECT_EQ(result.url,
+              baseUrl + "/api-minoristas/api/v2/minoristas/12/locales/1/solicitudes/cierresDiarios");
+  }
+  // A blank inside the concatenation stays, percent-encoded: the cloud sees another path.
+  client.context().IdLocal = "1 ";
+  EXPECT_EQ(client.getPromoPendentes().code_retorno, "404");
+  EXPECT_EQ(standIn.journal().back().path, "/pmkt-rest-api/v2/minoristas/12/locales/1%20/promociones");
+}
+
+// The client sends the store's credentials and customers' documents: it only talks to a server
+// whose certificate the system (or, in tests, an added CA) vouches for.
+TEST(VarentaClientTlsTest, TrustsOnlyVerifiedCertificates) {
+  const std::filesystem::path dir = ::testing::TempDir() + "varenta-tls-" + std::to_string(getpid());
+  std::filesystem::create_directories(dir);
+  const TestCertificates certificates = makeTestCertificates(dir);
+  const struct {
+    std::filesystem::path cert, key, trusted;
+    const char* outcome;
+  } cases[] = {
+      {certificates.serverCert, certificates.serverKey, certificates.caFile, "200"},
+      {certificates.serverCert, certificates.serverKey, "", "(12175)"},
+      {certificates.selfSignedCert, certificates.selfSignedKey, certificates.caFile, "(12175)"},
+  };
+  for (const auto& c : cases) {
+    StandInOptions options = storeOptions();
+    options.certFile = c.cert;
+    options.keyFile = c.key;
+    StandIn standIn(options);
+    TransportSettings transport = quickTransport();
+    transport.extraCaFile = c.trusted;
+    TVarenta client(transport);
+    useStore(client, standIn.baseUrl());
+    std::string outcome;
+    try {
+      outcome = client.getPromoAceitas().code_retorno;
+    } catch (const ERestError& error) {
+      EXPECT_EQ(error.message(),
+                "REST request failed: Error sending data: (12175) A security error occurred");
+      outcome = "(12175)";
+    }
+    EXPECT_EQ(outcome, c.outcome) << c.cert << " trusted " << c.trusted;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace varenta

@@ -1,0 +1,142 @@
+#include "tests/standin/standin_launcher.h"
+
+#include <fcntl.h>
+#include <httplib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+#include "base/json_writer.h"
+#include "base/text.h"
+
+extern char** environ;
+
+namespace varenta {
+namespace {
+
+std::filesystem::path freshDirectory() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "varenta-standin-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create a directory for the stand-in");
+  return pattern;
+}
+
+std::string readFile(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+}  // namespace
+
+StandIn::StandIn(StandInOptions options) : options_(std::move(options)), dir_(freshDirectory()) {
+  std::filesystem::create_directory(dir_ / "data");
+  std::vector<std::string> args = {VARENTA_STANDIN_PROGRAM,
+                                   "--data",
+                                   (dir_ / "data").string(),
+                                   "--journal",
+                                   (dir_ / "journal.jsonl").string(),
+                                   "--port-file",
+                                   (dir_ / "port").string(),
+                                   "--empresa",
+                                   options_.empresa,
+                                   "--local",
+                                   options_.local,
+                                   "--usuario",
+                                   options_.usuario,
+                                   "--senha",
+                                   options_.senha};
+  if (!options_.certFile.empty()) {
+    args.insert(args.end(), {"--cert", options_.certFile.string(), "--key", options_.keyFile.string()});
+  }
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  const std::string output = (dir_ / "output.txt").string();
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) {
+    std::filesystem::remove_all(dir_);
+    throw std::runtime_error(std::string("cannot start ") + VARENTA_STANDIN_PROGRAM);
+  }
+
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!std::filesystem::exists(dir_ / "port")) {
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_ || std::chrono::steady_clock::now() > deadline) {
+      const std::string said = readFile(output);
+      kill(pid_, SIGKILL);
+      waitpid(pid_, &status, 0);
+      std::filesystem::remove_all(dir_);
+      throw std::runtime_error("the stand-in did not start: " + said);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  port_ = std::stoi(readFile(dir_ / "port"));
+}
+
+StandIn::~StandIn() {
+  kill(pid_, SIGTERM);
+  int status = 0;
+  waitpid(pid_, &status, 0);
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+std::string StandIn::baseUrl() const {
+  return (options_.certFile.empty() ? "http://127.0.0.1:" : "https://127.0.0.1:") + std::to_string(port_);
+}
+
+void StandIn::writeDataFile(const std::string& name, std::string_view content) const {
+  std::ofstream(dir_ / "data" / name, std::ios::binary) << content;
+}
+
+std::vector<JournalEntry> StandIn::journal() const {
+  return readJournal(dir_ / "journal.jsonl");
+}
+
+void StandIn::force(const StandInForcing& forcing) const {
+  JsonWriter writer(JsonEscaping::kRawUtf8);
+  writer.beginObject();
+  writer.key("status").integer(forcing.status);
+  writer.key("body").string(forcing.body);
+  writer.key("location").string(forcing.location);
+  writer.key("delayMs").integer(forcing.delayMs);
+  writer.key("close").boolean(forcing.close);
+  writer.key("times").integer(forcing.times);
+  writer.endObject();
+  control("/standin/force", writer.text());
+}
+
+void StandIn::reset() const {
+  control("/standin/reset", "{}");
+}
+
+void StandIn::control(const std::string& path, const std::string& body) const {
+  httplib::Client client(baseUrl());
+  client.enable_server_certificate_verification(false);  // the stand-in's own certificate
+  const auto result = client.Post(path, body, "application/json");
+  if (!result || result->status != 200) throw std::runtime_error("the stand-in refused " + path);
+}
+
+std::optional<std::string> headerOf(const JournalEntry& entry, std::string_view name) {
+  for (const auto& [key, value] : entry.headers) {
+    if (asciiIEquals(key, name)) return value;
+  }
+  return std::nullopt;
+}
+
+}  // namespace varenta

@@ -1,0 +1,216 @@
+#include "tools/cloud_standin.h"
+
+#include <rapidjson/document.h>
+
+#include <chrono>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "api/base64.h"
+#include "base/error.h"
+#include "base/json_writer.h"
+#include "tools/document_shape.h"
+
+namespace varenta {
+namespace {
+
+constexpr const char* kJson = "application/json; charset=utf-8";
+
+std::string errorDocument(const std::string& code, const std::string& field = "") {
+  JsonWriter writer(JsonEscaping::kRawUtf8);
+  writer.beginObject().key("errores").beginArray().beginObject().key("error").beginObject();
+  writer.key("message").string(code);
+  if (!field.empty()) writer.key("campo").string(field);
+  writer.endObject().endObject().endArray().endObject();
+  return writer.text();
+}
+
+void answerError(httplib::Response& response, int status, const std::string& code,
+                 const std::string& field = "") {
+  response.status = status;
+  response.set_content(errorDocument(code, field), kJson);
+}
+
+// The cloud's paths: the posts of one register, the resend request lists and the promotion lists.
+const std::regex kLotes(
+    R"(/api-minoristas/api/v2/minoristas/([^/]*)/locales/([^/]*)/cajas/([^/]*)/(movimientos|cierresDiarios)/lotes)");
+const std::regex kSolicitudes(
+    R"(/api-minoristas/api/v2/minoristas/([^/]*)/locales/([^/]*)/solicitudes/(movimientos|cierresDiarios))");
+const std::regex kPromociones(R"(/pmkt-rest-api/v2/minoristas/([^/]*)/locales/([^/]*)/promociones)");
+
+}  // namespace
+
+CloudStandIn::CloudStandIn(StandInConfig config) : config_(std::move(config)), journal_(config_.journalFile) {
+  if (config_.certFile.empty()) {
+    server_ = std::make_unique<httplib::Server>();
+  } else {
+    auto tls = std::make_unique<httplib::SSLServer>(config_.certFile.c_str(), config_.keyFile.c_str());
+    if (!tls->is_valid()) throw EInOutError("cannot load the certificate " + config_.certFile.string());
+    server_ = std::move(tls);
+  }
+  route();
+}
+
+int CloudStandIn::bind(int port) {
+  const int bound = port == 0 ? server_->bind_to_any_port("127.0.0.1")
+                              : (server_->bind_to_port("127.0.0.1", port) ? port : -1);
+  if (bound <= 0) throw EInOutError("cannot listen on 127.0.0.1:" + std::to_string(port));
+  return bound;
+}
+
+void CloudStandIn::run() {
+  server_->listen_after_bind();
+}
+
+void CloudStandIn::stop() {
+  server_->stop();
+}
+
+void CloudStandIn::route() {
+  const auto handler = [this](const httplib::Request& request, httplib::Response& response) {
+    handle(request, response);
+  };
+  server_->Get(".*", handler);
+  server_->Post(".*", handler);
+  server_->Put(".*", handler);
+  server_->Patch(".*", handler);
+  server_->Delete(".*", handler);
+  server_->Options(".*", handler);
+}
+
+void CloudStandIn::handle(const httplib::Request& request, httplib::Response& response) {
+  const std::size_t question = request.target.find('?');
+  const std::string path = request.target.substr(0, question);
+  const std::string query = question == std::string::npos ? "" : request.target.substr(question + 1);
+  if (path.starts_with("/standin/")) return control(path, request, response);
+
+  journal_.append(
+      {request.method, path, query, {request.headers.begin(), request.headers.end()}, request.body});
+
+  Forcing forcing;
+  if (takeForcing(forcing)) {
+    if (forcing.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(forcing.delayMs));
+    if (forcing.close) {
+      // The headers promise a body that never comes: the client sees the connection break.
+      response.set_content_provider(64, kJson,
+                                    [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
+      return;
+    }
+    if (forcing.status != 0) {
+      response.status = forcing.status;
+      if (!forcing.location.empty()) response.set_header("Location", forcing.location);
+      if (forcing.body.empty()) {
+        response.set_content("<html><body><h1>" + std::to_string(forcing.status) + "</h1></body></html>",
+                             "text/html");
+      } else {
+        response.set_content(forcing.body, kJson);
+      }
+      return;
+    }
+  }
+  answer(path, query, request, response);
+}
+
+void CloudStandIn::control(const std::string& path, const httplib::Request& request,
+                           httplib::Response& response) {
+  std::lock_guard lock(mutex_);
+  if (path == "/standin/reset") {
+    forcing_active_ = false;
+    response.set_content("{}", kJson);
+    return;
+  }
+  rapidjson::Document document;
+  document.Parse(request.body.c_str());
+  if (path != "/standin/force" || document.HasParseError() || !document.IsObject()) {
+    return answerError(response, 400, "CONTROL_INVALIDO");
+  }
+  const auto integer = [&document](const char* name) {
+    return document.HasMember(name) && document[name].IsInt() ? document[name].GetInt() : 0;
+  };
+  forcing_.status = integer("status");
+  forcing_.delayMs = integer("delayMs");
+  forcing_.times = integer("times");
+  forcing_.close = document.HasMember("close") && document["close"].IsBool() && document["close"].GetBool();
+  const auto text = [&document](const char* name) {
+    return document.HasMember(name) && document[name].IsString() ? document[name].GetString() : "";
+  };
+  forcing_.body = text("body");
+  forcing_.location = text("location");
+  forcing_active_ = true;
+  response.set_content("{}", kJson);
+}
+
+bool CloudStandIn::takeForcing(Forcing& forcing) {
+  std::lock_guard lock(mutex_);
+  if (!forcing_active_) return false;
+  forcing = forcing_;
+  if (forcing_.times > 0 && --forcing_.times == 0) forcing_active_ = false;
+  return true;
+}
+
+void CloudStandIn::answer(const std::string& path, const std::string& query, const httplib::Request& request,
+                          httplib::Response& response) {
+  if (request.get_header_value("Authorization") !=
+      "Basic " + base64Encode(config_.usuario + ":" + config_.senha)) {
+    response.status = 401;
+    response.set_content(R"({"appErrorCode":"ERROR_LOGIN","message":"Usuario o clave incorrectos"})", kJson);
+    return;
+  }
+  if (!request.has_header("pdv-version") || !request.has_header("backend-version")) {
+    return answerError(response, 400, "VERSION_NO_INFORMADA");
+  }
+  std::smatch match;
+  const bool lotes = std::regex_match(path, match, kLotes);
+  const bool solicitudes = !lotes && std::regex_match(path, match, kSolicitudes);
+  const bool promociones = !lotes && !solicitudes && std::regex_match(path, match, kPromociones);
+  if (!lotes && !solicitudes && !promociones) return answerError(response, 404, "RECURSO_NO_ENCONTRADO");
+  if (match[1] != config_.empresa || match[2] != config_.local)
+    return answerError(response, 404, "LOCAL_NO_ENCONTRADO");
+  if (request.method != (lotes ? "POST" : "GET")) return answerError(response, 405, "METODO_NO_PERMITIDO");
+
+  if (lotes) {
+    const std::string caja = match[3];
+    if (caja.empty() || caja.find_first_not_of("0123456789") != std::string::npos) {
+      return answerError(response, 400, "CAJA_INVALIDA");
+    }
+    return answerPost(match[4], request, response);
+  }
+  if (solicitudes) {
+    return answerFile(match[3] == "movimientos" ? "solicitudes-movimientos.json" : "solicitudes-cierres.json",
+                      "[]", response);
+  }
+  const char* kEmptyPromotions = R"({"results":[],"total":0})";
+  if (query.empty()) return answerFile("promociones.json", kEmptyPromotions, response);
+  if (query == "estado=ACEPTADA") return answerFile("promociones-aceptadas.json", kEmptyPromotions, response);
+  if (query == "estado=RECHAZADA")
+    return answerFile("promociones-rechazadas.json", kEmptyPromotions, response);
+  answerError(response, 400, "ESTADO_INVALIDO");
+}
+
+void CloudStandIn::answerPost(const std::string& kind, const httplib::Request& request,
+                              httplib::Response& response) {
+  if (request.get_header_value("Content-Type") != "application/json") {
+    return answerError(response, 415, "CONTENT_TYPE_INVALIDO");
+  }
+  const auto fault =
+      kind == "movimientos" ? checkMovementBatch(request.body) : checkClosingDocument(request.body);
+  if (fault) return answerError(response, 400, fault->code, fault->field);
+  long lote = 0;
+  {
+    std::lock_guard lock(mutex_);
+    lote = ++last_lote_;
+  }
+  response.set_content(R"({"idLote":)" + std::to_string(lote) + "}", kJson);
+}
+
+void CloudStandIn::answerFile(const char* name, const char* missing, httplib::Response& response) const {
+  std::ifstream in(config_.dataDir / name, std::ios::binary);
+  if (!in) return response.set_content(missing, kJson);
+  std::ostringstream content;
+  content << in.rdbuf();
+  response.set_content(content.str(), kJson);
+}
+
+}  // namespace varenta

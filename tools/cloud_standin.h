@@ -1,0 +1,83 @@
+#pragma once
+// CloudStandIn: a real HTTP or HTTPS server on loopback that answers the store's requests as the
+// cloud would, for one company and store: it checks basic authentication and the shape of posted
+// movement batches and closing documents, numbers accepted batches, serves the promotion lists and
+// the resend request lists from files, and journals every request it receives.
+//
+// Files of the data directory (read at every request, so a test may change them between calls):
+//   promociones-aceptadas.json   promotions in state ACEPTADA     (missing: {"results":[],"total":0})
+//   promociones-rechazadas.json  promotions in state RECHAZADA    (missing: the same)
+//   promociones.json             promotions without a state asked (missing: the same)
+//   solicitudes-movimientos.json resend requests for movements    (missing: [])
+//   solicitudes-cierres.json     resend requests for closings     (missing: [])
+//
+// Control requests, never journaled: POST /standin/force with a JSON object that changes how the
+// next requests are answered, and POST /standin/reset that ends it:
+//   {"status":503}            answer with that status (the body "body" when given)
+//   {"status":307,"location":"/x"}  the same, with that Location header (a redirect)
+//   {"delayMs":3000}          wait before answering
+//   {"close":true}            send the headers, then close the connection in the middle of the body
+//   {"times":2}               only for the next two requests (by default until reset)
+
+#include <httplib.h>
+
+#include <filesystem>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "tools/request_journal.h"
+
+namespace varenta {
+
+struct StandInConfig {
+  std::string empresa = "12";
+  std::string local = "1";
+  std::string usuario = "varenta";
+  std::string senha = "varenta";
+  std::filesystem::path dataDir;
+  std::filesystem::path journalFile;
+  std::filesystem::path certFile;  // HTTPS when a certificate and its key are given
+  std::filesystem::path keyFile;
+};
+
+class CloudStandIn {
+ public:
+  // Throws EInOutError when the certificate or key cannot be loaded.
+  explicit CloudStandIn(StandInConfig config);
+
+  // Binds 127.0.0.1 on `port` (0: a free port) and answers the port; throws EInOutError on failure.
+  int bind(int port);
+  // Serves until stop() is called (from any thread).
+  void run();
+  void stop();
+
+ private:
+  struct Forcing {
+    int status = 0;
+    std::string body;
+    std::string location;
+    int delayMs = 0;
+    bool close = false;
+    int times = 0;  // 0: until reset
+  };
+
+  void route();
+  void handle(const httplib::Request& request, httplib::Response& response);
+  void control(const std::string& path, const httplib::Request& request, httplib::Response& response);
+  bool takeForcing(Forcing& forcing);
+  void answer(const std::string& path, const std::string& query, const httplib::Request& request,
+              httplib::Response& response);
+  void answerPost(const std::string& kind, const httplib::Request& request, httplib::Response& response);
+  void answerFile(const char* name, const char* missing, httplib::Response& response) const;
+
+  StandInConfig config_;
+  std::unique_ptr<httplib::Server> server_;
+  RequestJournal journal_;
+  std::mutex mutex_;
+  Forcing forcing_;
+  bool forcing_active_ = false;
+  long last_lote_ = 0;
+};
+
+}  // namespace varenta

@@ -1,0 +1,68 @@
+#include "tools/cloud_standin.h"
+
+#include <gtest/gtest.h>
+
+#include "api/base64.h"
+#include "tests/standin/standin_launcher.h"
+
+namespace varenta {
+namespace {
+
+// What the stand-in refuses, and how, for requests the store's client would never make.
+TEST(CloudStandInTest, RefusesRequestsOutsideTheCloudsContract) {
+  StandIn standIn;
+  const httplib::Headers valid = {{"Authorization", "Basic " + base64Encode("varenta:varenta")},
+                                  {"pdv-version", "9.0.0"},
+                                  {"backend-version", "1.0.0"}};
+  const std::string store = "/api-minoristas/api/v2/minoristas/12/locales/1";
+  const struct {
+    const char* method;
+    std::string target;
+    httplib::Headers headers;
+    const char* contentType;
+    int status;
+    std::string answer;
+  } cases[] = {
+      {"GET",
+       store + "/solicitudes/movimientos",
+       {{"pdv-version", "9.0.0"}, {"backend-version", "1.0.0"}},
+       "",
+       401,
+       R"({"appErrorCode":"ERROR_LOGIN","message":"Usuario o clave incorrectos"})"},
+      {"GET",
+       store + "/solicitudes/movimientos",
+       {valid.begin(), std::next(valid.begin())},
+       "",
+       400,
+       R"({"errores":[{"error":{"message":"VERSION_NO_INFORMADA"}}]})"},
+      {"GET", "/api-minoristas/api/v2/minoristas/13/locales/1/solicitudes/movimientos", valid, "", 404,
+       R"({"errores":[{"error":{"message":"LOCAL_NO_ENCONTRADO"}}]})"},
+      {"GET", store + "/solicitudes/otras", valid, "", 404,
+       R"({"errores":[{"error":{"message":"RECURSO_NO_ENCONTRADO"}}]})"},
+      {"GET", store + "/cajas/1/movimientos/lotes", valid, "", 405,
+       R"({"errores":[{"error":{"message":"METODO_NO_PERMITIDO"}}]})"},
+      {"POST", store + "/cajas/A/movimientos/lotes", valid, "application/json", 400,
+       R"({"errores":[{"error":{"message":"CAJA_INVALIDA"}}]})"},
+      {"POST", store + "/cajas/1/cierresDiarios/lotes", valid, "text/plain", 415,
+       R"({"errores":[{"error":{"message":"CONTENT_TYPE_INVALIDO"}}]})"},
+      {"POST", store + "/cajas/1/cierresDiarios/lotes", valid, "application/json", 400,
+       R"({"errores":[{"error":{"message":"LOTE_INVALIDO"}}]})"},
+      {"GET", "/pmkt-rest-api/v2/minoristas/12/locales/1/promociones?estado=PENDIENTE", valid, "", 400,
+       R"({"errores":[{"error":{"message":"ESTADO_INVALIDO"}}]})"},
+      {"GET", "/pmkt-rest-api/v2/minoristas/12/locales/1/promociones?estado=ACEPTADA", valid, "", 200,
+       R"({"results":[],"total":0})"},
+  };
+  httplib::Client client(standIn.baseUrl());
+  for (const auto& c : cases) {
+    const auto result = std::string(c.method) == "GET"
+                            ? client.Get(c.target, c.headers)
+                            : client.Post(c.target, c.headers, "{}", c.contentType);
+    ASSERT_TRUE(result) << c.target;
+    EXPECT_EQ(result->status, c.status) << c.target;
+    EXPECT_EQ(result->body, c.answer) << c.target;
+  }
+  EXPECT_EQ(standIn.journal().size(), std::size(cases));  // refused requests are journaled too
+}
+
+}  // namespace
+}  // namespace varenta

@@ -1,0 +1,189 @@
+#include "tools/document_shape.h"
+
+#include <rapidjson/document.h>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <regex>
+
+namespace varenta {
+namespace {
+
+using rapidjson::Value;
+
+// Both forms of one document: `value` typed as parsed, `raw` with every number as written (the
+// closing's amounts must show two decimals, which no parsed double tells).
+struct Node {
+  const Value& value;
+  const Value& raw;
+  std::string field;
+
+  Node at(rapidjson::SizeType i) const { return {value[i], raw[i], field + "[" + std::to_string(i) + "]"}; }
+  std::string fieldOf(const char* name) const { return field.empty() ? name : field + "." + name; }
+  Node member(const char* name) const {
+    return {value[name], raw[name], fieldOf(name)};
+  }  // the member must exist
+};
+
+using Check = std::function<bool(const Node&)>;
+
+struct Key {
+  const char* name;
+  Check check;
+};
+
+// Thrown inside the walk and turned into the answer by the entry points.
+struct Fault {
+  ShapeFault shape;
+};
+
+[[noreturn]] void fail(const char* code, const std::string& field) {
+  throw Fault{{code, field}};
+}
+
+bool isString(const Node& n) {
+  return n.value.IsString();
+}
+bool isNumber(const Node& n) {
+  return n.value.IsNumber();
+}
+bool isInteger(const Node& n) {
+  return n.value.IsInt64();
+}
+
+bool matches(const Node& n, const char* pattern) {
+  return n.value.IsString() && std::regex_match(n.value.GetString(), std::regex(pattern));
+}
+
+bool isCalendarDate(std::string_view text) {
+  const int y = std::stoi(std::string(text.substr(0, 4)));
+  const unsigned m = static_cast<unsigned>(std::stoi(std::string(text.substr(5, 2))));
+  const unsigned d = static_cast<unsigned>(std::stoi(std::string(text.substr(8, 2))));
+  return std::chrono::year_month_day(std::chrono::year(y), std::chrono::month(m), std::chrono::day(d)).ok();
+}
+
+// An object whose members are exactly `keys`, in that order, each passing its check.
+void expectObject(const Node& node, std::initializer_list<Key> keys) {
+  if (!node.value.IsObject()) fail("CAMPO_INVALIDO", node.field);
+  auto member = node.value.MemberBegin();
+  for (const Key& key : keys) {
+    if (member == node.value.MemberEnd() || std::string_view(member->name.GetString()) != key.name) {
+      fail("CAMPO_FALTANTE_O_FUERA_DE_ORDEN", node.fieldOf(key.name));
+    }
+    const Node child = node.member(key.name);
+    if (!key.check(child)) fail("CAMPO_INVALIDO", child.field);
+    ++member;
+  }
+  if (member != node.value.MemberEnd()) fail("CAMPO_DESCONOCIDO", node.fieldOf(member->name.GetString()));
+}
+
+void expectArray(const Node& node, const char* emptyCode, const std::function<void(const Node&)>& element) {
+  if (!node.value.IsArray()) fail("CAMPO_INVALIDO", node.field);
+  if (node.value.Empty()) fail(emptyCode, node.field);
+  for (rapidjson::SizeType i = 0; i < node.value.Size(); ++i) element(node.at(i));
+}
+
+void checkDetail(const Node& line) {
+  expectObject(line, {{"codigoArticulo", isString},
+                      {"codigoBarras", isString},
+                      {"descripcionArticulo", isString},
+                      {"cantidad", isNumber},
+                      {"importeUnitario", isNumber},
+                      {"importe", isNumber},
+                      {"descuento", isNumber},
+                      {"recargo", isNumber}});
+}
+
+void checkPayment(const Node& payment) {
+  const Check kind = [](const Node& n) {
+    if (!isInteger(n)) return false;
+    const std::int64_t code = n.value.GetInt64();
+    return code == 1 || (code >= 9 && code <= 13);
+  };
+  const Check currency = [](const Node& n) { return matches(n, "986"); };
+  if (!payment.value.IsObject() || payment.value.MemberCount() <= 4) {
+    expectObject(payment, {{"codigoTipoPago", kind},
+                           {"codigoMoneda", currency},
+                           {"importe", isNumber},
+                           {"cotizacion", isNumber}});
+    return;
+  }
+  expectObject(payment, {{"codigoTipoPago", kind},
+                         {"codigoMoneda", currency},
+                         {"importe", isNumber},
+                         {"cotizacion", isNumber},
+                         {"ultimosDigitosTarjeta", [](const Node& n) { return isString(n) || isInteger(n); }},
+                         {"numeroAutorizacion", isString},
+                         {"codigoTarjeta", [](const Node& n) { return n.value.IsNull(); }},
+                         {"bin", isString}});
+  const std::int64_t code = payment.member("codigoTipoPago").value.GetInt64();
+  if (code != 10 && code != 13) fail("TARJETA_EN_PAGO_SIN_TARJETA", payment.field);
+}
+
+void checkMovement(const Node& movement) {
+  expectObject(
+      movement,
+      {{"fecha",
+        [](const Node& n) { return matches(n, R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}-0300)"); }},
+       {"numero", [](const Node& n) { return isString(n) && n.value.GetStringLength() > 0; }},
+       {"descuentoTotal", isNumber},
+       {"recargoTotal", isNumber},
+       {"codigoMoneda", [](const Node& n) { return matches(n, "986"); }},
+       {"cotizacion", isNumber},
+       {"total", isNumber},
+       {"cancelacion", [](const Node& n) { return n.value.IsBool(); }},
+       {"documentoCliente", [](const Node& n) { return isString(n) || n.value.IsNull(); }},
+       {"codigoCanalVenta",
+        [](const Node& n) { return isInteger(n) && (n.value.GetInt64() == 1 || n.value.GetInt64() == 3); }},
+       {"descripcionCanalVenta", isString},
+       {"detalles", [](const Node& n) { return n.value.IsArray(); }},
+       {"pagos", [](const Node& n) { return n.value.IsArray(); }}});
+  if (!isCalendarDate(movement.member("fecha").value.GetString()))
+    fail("CAMPO_INVALIDO", movement.fieldOf("fecha"));
+  expectArray(movement.member("detalles"), "MOVIMIENTO_SIN_DETALLES", checkDetail);
+  expectArray(movement.member("pagos"), "MOVIMIENTO_SIN_PAGOS", checkPayment);
+}
+
+void checkClosing(const Node& record) {
+  const Check amount = [](const Node& n) {
+    return isNumber(n) && std::regex_match(n.raw.GetString(), std::regex(R"(-?\d+\.\d{2})"));
+  };
+  const Check count = [](const Node& n) { return isInteger(n) && n.value.GetInt64() >= 0; };
+  expectObject(record, {{"montoVentaLiquida", amount},
+                        {"montoCancelaciones", amount},
+                        {"cantidadMovimientos", count},
+                        {"fechaVentas", [](const Node& n) { return matches(n, R"(\d{4}-\d{2}-\d{2})"); }},
+                        {"cantidadCancelaciones", count}});
+  if (!isCalendarDate(record.member("fechaVentas").value.GetString()))
+    fail("CAMPO_INVALIDO", record.fieldOf("fechaVentas"));
+}
+
+std::optional<ShapeFault> checkBatch(std::string_view body, const std::function<void(const Node&)>& element) {
+  rapidjson::Document value;
+  rapidjson::Document raw;
+  value.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(body.data(),
+                                                                                      body.size());
+  raw.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseNumbersAsStringsFlag>(body.data(), body.size());
+  if (value.HasParseError() || raw.HasParseError()) return ShapeFault{"JSON_INVALIDO", ""};
+  if (!value.IsArray() || value.Size() != 1) return ShapeFault{"LOTE_INVALIDO", ""};
+  try {
+    element(Node{value[0], raw[0], ""});
+  } catch (const Fault& fault) {
+    return fault.shape;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ShapeFault> checkMovementBatch(std::string_view body) {
+  return checkBatch(body, checkMovement);
+}
+
+std::optional<ShapeFault> checkClosingDocument(std::string_view body) {
+  return checkBatch(body, checkClosing);
+}
+
+}  // namespace varenta
