@@ -31,4 +31,8 @@ VARENTA_ERROR_TYPE(EConvertError);   // a text or value that does not convert to
 VARENTA_ERROR_TYPE(EDatabaseError);  // the store database refused or failed a request
 VARENTA_ERROR_TYPE(EOverflowError);  // an amount outside what the fixed-point type holds
 
+// The type name an operator reads for any error: ours carry their own; for another exception it
+// is its demangled class name ("std::bad_alloc").
+std::string errorTypeName(const std::exception& error);
+
 }  // namespace varenta

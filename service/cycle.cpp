@@ -1,0 +1,102 @@
+#include <chrono>
+#include <exception>
+#include <string>
+
+#include "base/error.h"
+#include "base/text.h"
+#include "service/probe.h"
+#include "service/srv_varenta.h"
+
+namespace varenta {
+namespace {
+
+using std::chrono::milliseconds;
+using std::chrono::minutes;
+using std::chrono::seconds;
+
+constexpr milliseconds kAfterTask{10000};
+constexpr milliseconds kAfterAnyOtherTick{30000};
+constexpr milliseconds kNetworkPause = seconds(900);
+constexpr milliseconds kFailurePause = seconds(60);
+constexpr milliseconds kPromotionInterval = minutes(60);
+
+// "12007" is the platform's code for a host name that does not resolve; the Portuguese wording
+// is matched with only A to Z lowered, exactly as the text is otherwise written.
+bool isNetworkFailure(const std::string& errorText) {
+  return errorText.find("12007") != std::string::npos ||
+         asciiLower(errorText).find("não pôde ser resolvido") != std::string::npos;
+}
+
+}  // namespace
+
+void TSrvVarenta::rearm(milliseconds period) {
+  VarentaTimer.setInterval(period);
+  VarentaTimer.setEnabled(true);
+}
+
+void TSrvVarenta::VarentaTimerTimer() {
+  VarentaTimer.setEnabled(false);
+  const DateTime now = clock_.now();
+  const DateTime today = now.date();
+  // However the tick ends, even by an error the handler below could not log, the cycle goes on.
+  struct FinalCheck {
+    TSrvVarenta& service;
+    ~FinalCheck() {
+      if (!service.VarentaTimer.enabled()) service.rearm(kAfterAnyOtherTick);
+    }
+  } finalCheck{*this};
+
+  if (!FCooldownUntil.isZero() && FCooldownUntil > now) {
+    rearm(kAfterAnyOtherTick);
+    return;
+  }
+  try {
+    if (!isInternetOk()) {
+      DoSaveLog("Falha na conexão de internet.");
+      FCooldownUntil = now + options_.scaled(kNetworkPause);
+      DoSaveLog("Entrando em pausa por 15 minutos (internet).");
+      rearm(kAfterAnyOtherTick);
+      return;
+    }
+    if (!DbConnected) {
+      DoSaveLog("DB: desconectado -> IniConn");
+      IniConn();
+      rearm(kAfterAnyOtherTick);
+      return;
+    }
+    if (today > Marks.verificaReenvio)
+      VerificaReenvio();
+    else if (now - kPromotionInterval > Marks.verificaPromo)
+      AtualizaPromo();
+    else if (today > Marks.ultCaixa)
+      FechamentoCaixaVarenta();
+    else
+      EnviarVendasVarenta();
+    FCooldownUntil = DateTime();
+    rearm(kAfterTask);
+  } catch (const std::exception& e) {
+    const std::string text = errorTypeName(e) + " - " + e.what();
+    DoSaveLog("ERRO no Timer: " + text);
+    if (isNetworkFailure(text)) {
+      FCooldownUntil = now + options_.scaled(kNetworkPause);
+      DoSaveLog("Rede/DNS falhou (12007). Pausando por 15 minutos.");
+    } else {
+      FCooldownUntil = now + options_.scaled(kFailurePause);
+    }
+    rearm(kAfterAnyOtherTick);
+  }
+}
+
+bool TSrvVarenta::isInternetOk() {
+  return varenta::isInternetOk(options_.probeHosts);
+}
+
+// The connection step and the tasks are carried out by their subsystems; while one is not part of
+// the build, its step has nothing to do.
+void TSrvVarenta::IniConn() {}
+void TSrvVarenta::VerificaReenvio() {}
+void TSrvVarenta::AtualizaPromo() {}
+void TSrvVarenta::FechamentoCaixaVarenta() {}
+void TSrvVarenta::EnviarVendasVarenta() {}
+
+}  // namespace varenta

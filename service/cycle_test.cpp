@@ -1,0 +1,321 @@
+// The sync cycle in virtual time: a ManualClock, a recording log and stand-ins for the probe, the
+// connection step and the tasks.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <stdexcept>
+
+#include "base/error.h"
+#include "service/srv_varenta.h"
+
+namespace varenta {
+namespace {
+
+using std::chrono::hours;
+using std::chrono::milliseconds;
+using std::chrono::minutes;
+using std::chrono::seconds;
+
+VARENTA_ERROR_TYPE(ERestError);
+
+class CycleService : public TSrvVarenta {
+ public:
+  using TSrvVarenta::TSrvVarenta;
+
+  bool internet = true;
+  std::vector<std::string> calls;                // probe, IniConn and tasks, in order
+  std::function<void(const std::string&)> work;  // what the step called does besides being recorded
+
+  bool isInternetOk() override {
+    calls.push_back("probe");
+    return internet;
+  }
+  void IniConn() override { step("IniConn"); }
+  void VerificaReenvio() override { step("VerificaReenvio"); }
+  void AtualizaPromo() override { step("AtualizaPromo"); }
+  void FechamentoCaixaVarenta() override { step("FechamentoCaixaVarenta"); }
+  void EnviarVendasVarenta() override { step("EnviarVendasVarenta"); }
+
+ private:
+  void step(const std::string& name) {
+    calls.push_back(name);
+    if (work) work(name);
+  }
+};
+
+const DateTime kNow = DateTime::fromParts(2024, 3, 5, 14, 7, 9);
+const DateTime kToday = kNow.date();
+
+// Marks with nothing but the sales due at kNow.
+CycleMarks upToDate() {
+  return {kToday + hours(8), kNow - minutes(30), kToday};
+}
+
+class CycleTest : public ::testing::Test {
+ protected:
+  CycleTest() {
+    service.DbConnected = true;
+    service.Marks = upToDate();
+  }
+  ServiceOptions withScale(double scale) {
+    ServiceOptions options;
+    options.timeScale = scale;
+    return options;
+  }
+
+  RecordingLog log;
+  ManualClock clock{kNow};
+  CycleService service{log, clock, withScale(1)};
+};
+
+TEST_F(CycleTest, OutcomeOfOneTick) {
+  using Strings = std::vector<std::string>;
+  const auto fails = [](auto error) { return [error](const std::string&) { throw error; }; };
+  struct Case {
+    const char* name;
+    std::function<void(CycleService&)> setup;
+    Strings calls;
+    Strings lines;
+    DateTime cooldownAfter;
+    milliseconds next;
+  };
+  const Case cases[] = {
+      {"resting",
+       [](CycleService& s) { s.FCooldownUntil = kNow + seconds(1); },
+       {},
+       {},
+       kNow + seconds(1),
+       milliseconds(30000)},
+      {"no internet",
+       [](CycleService& s) { s.internet = false; },
+       {"probe"},
+       {"Falha na conexão de internet.", "Entrando em pausa por 15 minutos (internet)."},
+       kNow + seconds(900),
+       milliseconds(30000)},
+      {"connecting",
+       [](CycleService& s) { s.DbConnected = false; },
+       {"probe", "IniConn"},
+       {"DB: desconectado -> IniConn"},
+       DateTime(),
+       milliseconds(30000)},
+      {"task done, ending a pause that ran out",
+       [](CycleService& s) { s.FCooldownUntil = kNow; },
+       {"probe", "EnviarVendasVarenta"},
+       {},
+       DateTime(),
+       milliseconds(10000)},
+      {"task switching the timer itself",
+       [](CycleService& s) {
+         s.work = [&s](const std::string&) {
+           s.VarentaTimer.setInterval(milliseconds(1000));
+           s.VarentaTimer.setEnabled(false);
+         };
+       },
+       {"probe", "EnviarVendasVarenta"},
+       {},
+       DateTime(),
+       milliseconds(10000)},
+      {"network failure by code",
+       [=](CycleService& s) { s.work = fails(ERestError("Falha de rede (12007)")); },
+       {"probe", "EnviarVendasVarenta"},
+       {"ERRO no Timer: ERestError - Falha de rede (12007)",
+        "Rede/DNS falhou (12007). Pausando por 15 minutos."},
+       kNow + seconds(900),
+       milliseconds(30000)},
+      {"network failure by wording",
+       [=](CycleService& s) { s.work = fails(ERestError("O NOME do servidor não pôde ser resolvido")); },
+       {"probe", "EnviarVendasVarenta"},
+       {"ERRO no Timer: ERestError - O NOME do servidor não pôde ser resolvido",
+        "Rede/DNS falhou (12007). Pausando por 15 minutos."},
+       kNow + seconds(900),
+       milliseconds(30000)},
+      {"only A to Z are lowered",
+       [=](CycleService& s) { s.work = fails(ERestError("O NOME NÃO PÔDE SER RESOLVIDO")); },
+       {"probe", "EnviarVendasVarenta"},
+       {"ERRO no Timer: ERestError - O NOME NÃO PÔDE SER RESOLVIDO"},
+       kNow + seconds(60),
+       milliseconds(30000)},
+      {"failure of the connection step",
+       [=](CycleService& s) {
+         s.DbConnected = false;
+         s.work = fails(EDatabaseError("sem arquivo INI"));
+       },
+       {"probe", "IniConn"},
+       {"DB: desconectado -> IniConn", "ERRO no Timer: EDatabaseError - sem arquivo INI"},
+       kNow + seconds(60),
+       milliseconds(30000)},
+      {"failure that is not one of ours",
+       [=](CycleService& s) { s.work = fails(std::out_of_range("índice")); },
+       {"probe", "EnviarVendasVarenta"},
+       {"ERRO no Timer: std::out_of_range - índice"},
+       kNow + seconds(60),
+       milliseconds(30000)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RecordingLog caseLog;
+    CycleService s(caseLog, clock, withScale(1));
+    s.DbConnected = true;
+    s.Marks = upToDate();
+    s.VarentaTimer.setInterval(milliseconds(180000));
+    s.VarentaTimer.setEnabled(true);
+    c.setup(s);
+    s.VarentaTimerTimer();
+    EXPECT_EQ(s.calls, c.calls);
+    EXPECT_EQ(caseLog.lines(), c.lines);
+    EXPECT_EQ(s.FCooldownUntil, c.cooldownAfter);
+    EXPECT_TRUE(s.VarentaTimer.enabled());
+    EXPECT_EQ(s.VarentaTimer.interval(), c.next);
+  }
+}
+
+TEST_F(CycleTest, ChoosesTheFirstDueTaskWithStrictComparisons) {
+  struct Case {
+    const char* name;
+    DateTime now;
+    std::function<void(CycleMarks&)> marks;
+    const char* task;
+  };
+  const Case cases[] = {
+      {"nothing else due", kNow, [](CycleMarks&) {}, "EnviarVendasVarenta"},
+      {"everything due: resend first", kNow,
+       [](CycleMarks& m) {
+         m = {kToday - hours(24), kNow - hours(2), kToday - hours(24 * 30)};
+       },
+       "VerificaReenvio"},
+      {"promotions before closings", kNow,
+       [](CycleMarks& m) {
+         m.verificaPromo = kNow - hours(2);
+         m.ultCaixa = kToday - hours(24);
+       },
+       "AtualizaPromo"},
+      {"resend polled at midnight today", kNow, [](CycleMarks& m) { m.verificaReenvio = kToday; },
+       "EnviarVendasVarenta"},
+      {"resend polled 23:59 yesterday, tick at 00:00:10", kToday + seconds(10),
+       [](CycleMarks& m) {
+         m.verificaReenvio = kToday - minutes(1);
+         m.verificaPromo = kToday;
+       },
+       "VerificaReenvio"},
+      {"promotions exactly 60 minutes old", kNow, [](CycleMarks& m) { m.verificaPromo = kNow - minutes(60); },
+       "EnviarVendasVarenta"},
+      {"promotions 60 minutes and a second old", kNow + seconds(1),
+       [](CycleMarks& m) { m.verificaPromo = kNow - minutes(60); }, "AtualizaPromo"},
+      {"closing mark is today", kNow, [](CycleMarks& m) { m.ultCaixa = kToday; }, "EnviarVendasVarenta"},
+      {"closing mark a millisecond before today", kNow,
+       [](CycleMarks& m) { m.ultCaixa = kToday - milliseconds(1); }, "FechamentoCaixaVarenta"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clock.set(c.now);
+    service.calls.clear();
+    service.Marks = upToDate();
+    c.marks(service.Marks);
+    service.VarentaTimerTimer();
+    EXPECT_EQ(service.calls, (std::vector<std::string>{"probe", c.task}));
+  }
+}
+
+TEST_F(CycleTest, FromStartToSalesOneTaskPerTick) {
+  // What a first load of all-NULL marks gives: every task but the sales is due.
+  service.DbConnected = false;
+  service.work = [&](const std::string& step) {
+    const DateTime now = clock.now();
+    if (step == "IniConn") {
+      service.DbConnected = true;
+      service.Marks = {now - hours(24), now - hours(2), DateTime::fromParts(2024, 3, 1)};
+    } else if (step == "VerificaReenvio") {
+      service.Marks.verificaReenvio = now;
+    } else if (step == "AtualizaPromo") {
+      service.Marks.verificaPromo = now;
+    } else if (step == "FechamentoCaixaVarenta") {
+      service.Marks.ultCaixa = now.date();
+    }
+  };
+  service.ServiceStart();
+  EXPECT_EQ(service.VarentaTimer.interval(), milliseconds(180000));
+
+  std::vector<std::pair<std::string, milliseconds>> ticks;
+  for (int i = 0; i < 6; ++i) {
+    clock.advance(service.VarentaTimer.interval());
+    service.calls.clear();
+    service.VarentaTimerTimer();
+    ticks.emplace_back(service.calls.back(), service.VarentaTimer.interval());
+  }
+  const std::vector<std::pair<std::string, milliseconds>> expected = {
+      {"IniConn", milliseconds(30000)},
+      {"VerificaReenvio", milliseconds(10000)},
+      {"AtualizaPromo", milliseconds(10000)},
+      {"FechamentoCaixaVarenta", milliseconds(10000)},
+      {"EnviarVendasVarenta", milliseconds(10000)},
+      {"EnviarVendasVarenta", milliseconds(10000)},
+  };
+  EXPECT_EQ(ticks, expected);
+}
+
+TEST_F(CycleTest, NoInternetRestsSilentlyForFifteenMinutes) {
+  service.internet = false;
+  service.VarentaTimerTimer();
+  service.internet = true;
+  const auto linesAfterProbe = log.lines().size();
+  milliseconds waited{0};
+  while (service.calls.size() == 1) {
+    clock.advance(service.VarentaTimer.interval());
+    waited += service.VarentaTimer.interval();
+    service.VarentaTimerTimer();
+  }
+  EXPECT_EQ(waited, seconds(900));  // 29 resting ticks, then the probe at the first tick not before the end
+  EXPECT_EQ(log.lines().size(), linesAfterProbe);
+  EXPECT_EQ(service.calls, (std::vector<std::string>{"probe", "probe", "EnviarVendasVarenta"}));
+}
+
+TEST_F(CycleTest, PauseCountsFromTheTicksStart) {
+  // A task that fails after 90 seconds of work has already served its 60-second pause.
+  service.work = [&](const std::string&) {
+    clock.advance(seconds(90));
+    throw ERestError("tempo esgotado");
+  };
+  service.VarentaTimerTimer();
+  EXPECT_EQ(service.FCooldownUntil, kNow + seconds(60));
+  service.work = nullptr;
+  clock.advance(service.VarentaTimer.interval());
+  service.VarentaTimerTimer();
+  EXPECT_EQ(service.calls,
+            (std::vector<std::string>{"probe", "EnviarVendasVarenta", "probe", "EnviarVendasVarenta"}));
+}
+
+TEST_F(CycleTest, TimeScaleShortensPausesButNotMarkComparisons) {
+  CycleService fast(log, clock, withScale(0.01));
+  fast.DbConnected = true;
+  fast.Marks = upToDate();
+  fast.Marks.verificaPromo = kNow + seconds(9) - minutes(60);  // exactly an hour old at the second tick
+  fast.internet = false;
+  fast.VarentaTimerTimer();
+  EXPECT_EQ(fast.FCooldownUntil, kNow + seconds(9));
+  EXPECT_EQ(fast.VarentaTimer.interval(), milliseconds(30000));  // the loop scales periods as it waits
+  fast.internet = true;
+  clock.advance(seconds(9));
+  fast.VarentaTimerTimer();
+  EXPECT_EQ(fast.calls.back(), "EnviarVendasVarenta");
+}
+
+class FailingLog : public ServiceLog {
+ public:
+  void DoSaveLog(std::string_view) override { throw EInOutError("Disk full"); }
+};
+
+TEST_F(CycleTest, LogFailureInTheHandlerEscapesButTheTimerIsRearmed) {
+  FailingLog failing;
+  CycleService s(failing, clock, withScale(1));
+  s.DbConnected = true;
+  s.Marks = upToDate();
+  s.work = [](const std::string&) { throw ERestError("recusado"); };
+  EXPECT_THROW(s.VarentaTimerTimer(), EInOutError);
+  EXPECT_TRUE(s.VarentaTimer.enabled());
+  EXPECT_EQ(s.VarentaTimer.interval(), milliseconds(30000));
+  EXPECT_TRUE(s.FCooldownUntil.isZero());
+}
+
+}  // namespace
+}  // namespace varenta

@@ -1,0 +1,83 @@
+#include "service/log_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <mutex>
+
+#include "base/error.h"
+#include "base/text.h"
+
+namespace varenta {
+namespace {
+
+// Both service threads log; one lock for the whole process keeps their open-append-close
+// sequences apart, so neither finds the file busy.
+std::mutex& fileLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+[[noreturn]] void failWith(int error) {
+  throw EInOutError(std::strerror(error));
+}
+
+// Old DOS-style writers ended text files with Ctrl-Z (0x1A); appending after it would hide the
+// new lines from readers that stop there. Returns where the file really ends.
+off_t endBeforeCtrlZ(int fd, off_t size) {
+  constexpr off_t kTail = 128;
+  const off_t from = std::max<off_t>(0, size - kTail);
+  char tail[kTail];
+  const ssize_t got = pread(fd, tail, static_cast<size_t>(size - from), from);
+  if (got < 0) failWith(errno);
+  const char* cut = std::find(tail, tail + got, '\x1A');
+  return cut == tail + got ? size : from + (cut - tail);
+}
+
+void writeAll(int fd, const std::string& bytes, off_t at) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) failWith(n < 0 ? errno : ENOSPC);
+    done += static_cast<size_t>(n);
+  }
+}
+
+}  // namespace
+
+LogFile::LogFile(Clock& clock, std::string directory)
+    : clock_(clock), path_(std::move(directory) + "Varenta.log") {}
+
+void LogFile::DoSaveLog(std::string_view message) {
+  std::string line = clock_.now().format("dd/mm/yyyy hh:nn:ss");
+  line += " - ";
+  line += message;
+  const std::string bytes = utf8ToCp1252(line) + "\r\n";
+
+  std::lock_guard lock(fileLock());
+  const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) failWith(errno);
+  try {
+    const off_t size = lseek(fd, 0, SEEK_END);
+    if (size < 0) failWith(errno);
+    const off_t end = endBeforeCtrlZ(fd, size);
+    if (end != size && ftruncate(fd, end) != 0) failWith(errno);
+    try {
+      writeAll(fd, bytes, end);
+    } catch (...) {
+      // Take back what part of the line got in, so a full disk leaves no broken line behind.
+      (void)!ftruncate(fd, end);
+      throw;
+    }
+  } catch (...) {
+    close(fd);
+    throw;
+  }
+  if (close(fd) != 0) failWith(errno);
+}
+
+}  // namespace varenta

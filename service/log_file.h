@@ -1,0 +1,31 @@
+#pragma once
+// LogFile: the service log, Varenta.log in one directory (beside the executable in service).
+// Every line is the local time stamp "dd/mm/yyyy hh:nn:ss", " - ", the message and CR LF, in
+// Windows-1252 without a byte-order mark; characters the code page lacks become "?". Each call
+// opens, appends and closes the file, so operators may read or move it at any time.
+
+#include <string>
+#include <string_view>
+
+#include "base/clock.h"
+#include "base/log.h"
+
+namespace varenta {
+
+class LogFile : public ServiceLog {
+ public:
+  // `directory` ends with "/".
+  LogFile(Clock& clock, std::string directory);
+
+  // Throws EInOutError with the system's text when the file cannot be opened, written or closed;
+  // the line is then lost entirely (no partial line stays in the file).
+  void DoSaveLog(std::string_view message) override;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  Clock& clock_;
+  std::string path_;
+};
+
+}  // namespace varenta

@@ -1,0 +1,105 @@
+#include "service/log_file.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "base/error.h"
+#include "service/temp_dir.h"
+
+namespace varenta {
+namespace {
+
+std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+class LogFileTest : public ::testing::Test {
+ protected:
+  TempDir temp;
+  ManualClock clock{DateTime::fromParts(2024, 3, 5, 14, 7, 9, 420)};
+  LogFile log{clock, temp.dir()};
+};
+
+TEST_F(LogFileTest, LinesAreTimeStampedCp1252WithCrLf) {
+  log.DoSaveLog("Serviço criado");
+  EXPECT_EQ(log.path(), temp.dir() + "Varenta.log");
+  EXPECT_EQ(readBytes(log.path()), "05/03/2024 14:07:09 - Servi\xE7o criado\r\n");
+
+  clock.set(DateTime::fromParts(2024, 12, 31, 0, 5, 3));
+  log.DoSaveLog("");
+  log.DoSaveLog("linha 1\r\nMensagem: não → 中");  // written as given; what the code page lacks becomes "?"
+  EXPECT_EQ(readBytes(log.path()),
+            "05/03/2024 14:07:09 - Servi\xE7o criado\r\n"
+            "31/12/2024 00:05:03 - \r\n"
+            "31/12/2024 00:05:03 - linha 1\r\nMensagem: n\xE3o ? ?\r\n");
+}
+
+TEST_F(LogFileTest, CutsAtCtrlZOnlyWithinTheLast128Bytes) {
+  struct Case {
+    std::string before;
+    std::string kept;
+  };
+  const std::string far(200, 'x');
+  for (const Case& c : {Case{"old line\r\n\x1A\x1A junk", "old line\r\n"}, Case{"\x1A" + far, "\x1A" + far},
+                        Case{far + "\x1A" + "tail", far}}) {
+    writeBytes(log.path(), c.before);
+    log.DoSaveLog("novo");
+    EXPECT_EQ(readBytes(log.path()), c.kept + "05/03/2024 14:07:09 - novo\r\n") << c.before;
+  }
+}
+
+TEST_F(LogFileTest, FailsWithTheSystemsTextAndWritesNothing) {
+  LogFile missingDir(clock, temp.dir() + "absent/");
+  try {
+    missingDir.DoSaveLog("perdida");
+    FAIL() << "no error";
+  } catch (const EInOutError& e) {
+    EXPECT_STREQ(e.what(), "No such file or directory");
+  }
+
+  std::filesystem::create_directory(log.path());  // a directory where the file should be
+  EXPECT_THROW(log.DoSaveLog("perdida"), EInOutError);
+
+  TempDir full;
+  std::filesystem::create_symlink("/dev/full", full.dir() + "Varenta.log");
+  LogFile onFullDisk(clock, full.dir());
+  try {
+    onFullDisk.DoSaveLog("perdida");
+    FAIL() << "no error";
+  } catch (const EInOutError& e) {
+    EXPECT_STREQ(e.what(), "No space left on device");
+  }
+}
+
+TEST_F(LogFileTest, LinesFromTwoThreadsNeverMix) {
+  constexpr int kLines = 300;
+  const auto writer = [&](const std::string& text) {
+    for (int i = 0; i < kLines; ++i) log.DoSaveLog(text);
+  };
+  std::thread a(writer, std::string(50, 'a'));
+  std::thread b(writer, std::string(50, 'b'));
+  a.join();
+  b.join();
+  std::istringstream lines(readBytes(log.path()));
+  int count = 0;
+  for (std::string line; std::getline(lines, line); ++count) {
+    EXPECT_TRUE(line == "05/03/2024 14:07:09 - " + std::string(50, 'a') + "\r" ||
+                line == "05/03/2024 14:07:09 - " + std::string(50, 'b') + "\r")
+        << line;
+  }
+  EXPECT_EQ(count, 2 * kLines);
+}
+
+}  // namespace
+}  // namespace varenta

@@ -1,0 +1,45 @@
+#pragma once
+// LoopbackListener (tests): a real HTTP or HTTPS server on 127.0.0.1 that answers every request
+// with 403 and remembers what it was asked. The HTTPS one presents a self-signed certificate made
+// for another name, so that only a client ignoring certificate errors gets an answer.
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace varenta {
+
+struct SeenRequest {
+  std::string method;
+  std::string path;
+  std::string userAgent;
+  std::vector<std::string> headerNames;
+};
+
+class LoopbackListener {
+ public:
+  static std::unique_ptr<LoopbackListener> http();
+  // Makes its key and certificate in `directory` with the openssl command.
+  static std::unique_ptr<LoopbackListener> https(const std::string& directory);
+  ~LoopbackListener();
+
+  int port() const { return port_; }
+  std::vector<SeenRequest> requests() const;
+  // Closes the port; later connections are refused.
+  void stop();
+
+ private:
+  struct Server;
+  explicit LoopbackListener(std::unique_ptr<Server> server);
+
+  std::unique_ptr<Server> server_;
+  int port_ = 0;
+  mutable std::mutex mutex_;
+  std::vector<SeenRequest> requests_;
+};
+
+// A loopback port on which nothing listens.
+int closedPort();
+
+}  // namespace varenta

@@ -1,0 +1,46 @@
+// prjSrvVarenta: the SrvVarenta service's program.
+
+#include <curl/curl.h>
+#include <signal.h>
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "base/clock.h"
+#include "base/error.h"
+#include "base/paths.h"
+#include "service/command_line.h"
+#include "service/log_file.h"
+#include "service/options.h"
+#include "service/service_host.h"
+
+int main(int argc, char** argv) {
+  using namespace varenta;
+  const auto commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  if (!commandLine) {
+    std::cerr << kUsage;
+    return 2;
+  }
+  ServiceOptions options;
+  try {
+    options = optionsFromEnvironment();
+  } catch (const Error& e) {
+    std::cerr << "prjSrvVarenta: " << e.what() << std::endl;
+    return 2;
+  }
+  // Before any thread exists, so that every thread inherits the mask and only the service
+  // thread's sigwait sees these signals.
+  const sigset_t signals = controlSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+
+  try {
+    LogFile log(systemClock(), executableDir());
+    TSrvVarenta service(log, systemClock(), std::move(options));
+    return runHost(service, *commandLine);
+  } catch (const std::exception& e) {
+    std::cerr << "prjSrvVarenta: " << e.what() << std::endl;
+    return 1;
+  }
+}

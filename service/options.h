@@ -1,0 +1,31 @@
+#pragma once
+// ServiceOptions: the two switches that let tests and the demo run the real service in seconds.
+//   VARENTA_TIME_SCALE   a positive decimal (default 1) multiplying every wait of the service: the
+//                        first tick, every timer period and both pauses. Dates compared with sync
+//                        marks are never scaled.
+//   VARENTA_PROBE_HOSTS  "host[:port],..." in place of the compiled-in probe hosts.
+// Nothing else in the service's behaviour depends on the environment.
+
+#include <chrono>
+#include <string_view>
+#include <vector>
+
+#include "service/probe.h"
+
+namespace varenta {
+
+struct ServiceOptions {
+  double timeScale = 1.0;
+  std::vector<ProbeHost> probeHosts = defaultProbeHosts();
+
+  // A wait of the service as it really lasts, to the nearest millisecond.
+  std::chrono::milliseconds scaled(std::chrono::milliseconds wait) const;
+};
+
+// Throws EConvertError when a switch is set to something it cannot mean.
+ServiceOptions optionsFromEnvironment();
+
+// "0.01", "2", "1.5"; throws EConvertError for anything else, zero included.
+double parseTimeScale(std::string_view text);
+
+}  // namespace varenta

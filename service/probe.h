@@ -1,0 +1,30 @@
+#pragma once
+// The connectivity probe: one HEAD "/" per attempt to well-known public hosts, plain HTTP first and
+// then HTTPS, answering true as soon as any host answers anything at all (403 and redirects
+// included). It never uses a proxy and accepts any certificate: the question is only whether the
+// link carries traffic, not whom we reach.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varenta {
+
+struct ProbeHost {
+  std::string name;
+  int port = 0;  // 0: 80 for HTTP, 443 for HTTPS; otherwise this port for both
+};
+
+// The four hosts compiled into the program.
+std::vector<ProbeHost> defaultProbeHosts();
+
+// Reads "host[:port],host[:port],..."; throws EConvertError naming the bad entry.
+std::vector<ProbeHost> parseProbeHosts(std::string_view list);
+
+// One HEAD request; true when any HTTP response came back. Never throws.
+bool TestUrl(const ProbeHost& host, bool useHttps);
+
+// Each host over HTTP, then over HTTPS, in order, until one answers.
+bool isInternetOk(const std::vector<ProbeHost>& hosts);
+
+}  // namespace varenta

@@ -1,0 +1,107 @@
+#include "service/service_host.h"
+
+#include <signal.h>
+
+#include <exception>
+#include <iostream>
+#include <thread>
+
+#include "base/error.h"
+#include "base/paths.h"
+#include "service/systemd_unit.h"
+
+namespace varenta {
+namespace {
+
+void report(const std::exception& e) {
+  std::cerr << "SrvVarenta: " << errorTypeName(e) << " - " << e.what() << std::endl;
+}
+
+ControlRequest nextControlRequest(const sigset_t& signals) {
+  for (;;) {
+    int signal = 0;
+    if (sigwait(&signals, &signal) != 0) continue;
+    switch (signal) {
+      case SIGUSR1:
+        return ControlRequest::Pause;
+      case SIGUSR2:
+        return ControlRequest::Continue;
+      case SIGTERM:
+      case SIGINT:
+        return systemIsGoingDown() ? ControlRequest::Shutdown : ControlRequest::Stop;
+    }
+  }
+}
+
+int runService(TSrvVarenta& service) {
+  int status = 0;
+  std::thread serviceThread([&] {
+    const sigset_t signals = controlSignals();
+    try {
+      service.ServiceStart();
+      service.ServiceExecute([&] { return nextControlRequest(signals); });
+    } catch (const std::exception& e) {
+      report(e);
+      status = 1;
+    }
+    service.stopCycle();
+  });
+  service.runCycle();
+  serviceThread.join();
+  return status;
+}
+
+int install(TSrvVarenta& service, bool silent) {
+  service.ServiceBeforeInstall();
+  installUnit(UnitPlace::fromEnvironment(), executablePath());
+  service.ServiceAfterInstall();
+  if (!silent) std::cout << "Service SrvVarenta installed successfully" << std::endl;
+  return 0;
+}
+
+int uninstall(TSrvVarenta& service, bool silent) {
+  service.ServiceBeforeUninstall();
+  uninstallUnit(UnitPlace::fromEnvironment());
+  service.ServiceAfterUninstall();
+  if (!silent) std::cout << "Service SrvVarenta uninstalled successfully" << std::endl;
+  return 0;
+}
+
+}  // namespace
+
+sigset_t controlSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) sigaddset(&signals, signal);
+  return signals;
+}
+
+int runHost(TSrvVarenta& service, const CommandLine& commandLine) {
+  int status = 1;
+  try {
+    service.ServiceCreate();
+    switch (commandLine.command) {
+      case Command::Run:
+        status = runService(service);
+        break;
+      case Command::Install:
+        status = install(service, commandLine.silent);
+        break;
+      case Command::Uninstall:
+        status = uninstall(service, commandLine.silent);
+        break;
+    }
+  } catch (const std::exception& e) {
+    report(e);
+    status = 1;
+  }
+  try {
+    service.ServiceDestroy();
+  } catch (const std::exception& e) {
+    report(e);
+    status = 1;
+  }
+  return status;
+}
+
+}  // namespace varenta

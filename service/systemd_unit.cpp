@@ -1,0 +1,106 @@
+#include "service/systemd_unit.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "base/error.h"
+
+namespace varenta {
+namespace {
+
+constexpr const char* kUnitName = "SrvVarenta.service";
+
+bool systemdRuns() {
+  return std::filesystem::is_directory("/run/systemd/system");
+}
+
+// Double quotes keep spaces in the path; "%" and "$" would otherwise be expanded by systemd.
+std::string quotedForExecStart(const std::string& path) {
+  if (path.find_first_of("\n\r") != std::string::npos)
+    throw EInOutError("The executable's path cannot be written into a unit file: " + path);
+  std::string quoted = "\"";
+  for (char c : path) {
+    if (c == '\\' || c == '"') quoted += '\\';
+    if (c == '%' || c == '$') quoted += c;
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+void runSystemctl(const std::string& arguments) {
+  const int status = std::system(("systemctl " + arguments).c_str());
+  if (status == -1 || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw EInOutError("systemctl " + arguments + " failed");
+}
+
+void writeFile(const std::string& path, const std::string& text) {
+  const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) throw EInOutError(std::strerror(errno));
+  const ssize_t written = write(fd, text.data(), text.size());
+  if (written != static_cast<ssize_t>(text.size())) {
+    const int error = written < 0 ? errno : ENOSPC;
+    close(fd);
+    throw EInOutError(std::strerror(error));
+  }
+  if (close(fd) != 0) throw EInOutError(std::strerror(errno));
+}
+
+}  // namespace
+
+std::string unitText(const std::string& executable) {
+  return "[Unit]\n"
+         "Description=SrvVarenta\n"
+         "\n"
+         "[Service]\n"
+         "Type=simple\n"
+         "ExecStart=" +
+         quotedForExecStart(executable) +
+         "\n"
+         "Restart=on-failure\n"
+         "\n"
+         "[Install]\n"
+         "WantedBy=multi-user.target\n";
+}
+
+UnitPlace UnitPlace::fromEnvironment() {
+  const char* dir = std::getenv("VARENTA_UNIT_DIR");
+  if (dir && *dir) return {std::filesystem::path(dir).string() + "/", false};
+  return {"/etc/systemd/system/", true};
+}
+
+void installUnit(const UnitPlace& place, const std::string& executable) {
+  writeFile(place.directory + kUnitName, unitText(executable));
+  if (place.tellSystemd && systemdRuns()) {
+    runSystemctl("daemon-reload");
+    runSystemctl(std::string("enable ") + kUnitName);
+  }
+}
+
+void uninstallUnit(const UnitPlace& place) {
+  const std::string path = place.directory + kUnitName;
+  if (!std::filesystem::exists(path))
+    throw EInOutError("The service is not installed: " + path + " does not exist");
+  const bool tell = place.tellSystemd && systemdRuns();
+  if (tell) runSystemctl(std::string("disable ") + kUnitName);
+  if (unlink(path.c_str()) != 0) throw EInOutError(std::strerror(errno));
+  if (tell) runSystemctl("daemon-reload");
+}
+
+bool systemIsGoingDown() {
+  if (!systemdRuns()) return false;
+  std::unique_ptr<FILE, int (*)(FILE*)> out(popen("systemctl is-system-running 2>/dev/null", "r"), pclose);
+  if (!out) return false;
+  char state[64] = {};
+  if (!std::fgets(state, sizeof state, out.get())) return false;
+  return std::strncmp(state, "stopping", 8) == 0;
+}
+
+}  // namespace varenta
