@@ -1,0 +1,51 @@
+#include "storedb/fb_api.h"
+
+#include <iberror.h>
+
+#include <string>
+
+#include "base/error.h"
+#include "base/text.h"
+
+namespace varenta::fb {
+
+Firebird::IMaster* master() {
+  static Firebird::IMaster* const instance = Firebird::fb_get_master_interface();
+  return instance;
+}
+
+std::string describe(const Firebird::FbException& error) {
+  char text[2048];
+  master()->getUtilInterface()->formatStatus(text, sizeof text, error.getStatus());
+  std::string message = cp1252ToUtf8(text);
+  while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
+  return message;
+}
+
+void raise(const Firebird::FbException& error) {
+  throw EDatabaseError(describe(error));
+}
+
+bool linkBroken(const Firebird::FbException& error) {
+  const ISC_STATUS* v = error.getStatus()->getErrors();
+  // The vector is a list of (kind, value) entries, three words long for a counted string; error
+  // codes follow isc_arg_gds.
+  for (; v[0] != isc_arg_end; v += v[0] == isc_arg_cstring ? 3 : 2) {
+    if (v[0] != isc_arg_gds) continue;
+    switch (v[1]) {
+      case isc_network_error:
+      case isc_net_read_err:
+      case isc_net_write_err:
+      case isc_lost_db_connection:
+      case isc_conn_lost:
+      case isc_shutdown:
+      case isc_att_shutdown:
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+}  // namespace varenta::fb

@@ -1,0 +1,61 @@
+#include "storedb/fbconn.h"
+
+#include <gtest/gtest.h>
+
+#include "base/error.h"
+
+namespace varenta {
+namespace {
+
+TEST(TFBConn, ConfigureConnectionWritesTheParameterLinesInOrderAndTheOptions) {
+  TFBConn helper;
+  Connection conn;
+  conn.params().add("Stale", "line");
+  helper.CreateConn("db-host", "/data/TOLVANE.FDB", "3050", "SYSDBA", "quenbolix", conn);
+  EXPECT_TRUE(conn.params().lines().size() == 1) << "CreateConn leaves the connection alone";
+  helper.ConfigureConnection(conn);
+
+  const std::vector<std::string> expected = {
+      "DriverID=FB",
+      "Pooled=False",
+      "Database=/data/TOLVANE.FDB",
+      "User_Name=SYSDBA",
+      "Password=quenbolix",
+      "Protocol=TCPIP",
+      "Server=db-host",
+      "Port=3050",
+      "SQLDialect=3",
+      "CharacterSet=",
+      "ExtendedMetaData=False",
+      "OpenMode=Open",
+      "POOLING=False",
+  };
+  EXPECT_EQ(conn.params().lines(), expected);
+  EXPECT_TRUE(conn.options().autoReconnect);
+  EXPECT_TRUE(conn.options().emptyStringsAsNull);
+  EXPECT_TRUE(conn.options().trimOnRead);
+  EXPECT_TRUE(conn.options().trimToLength);
+
+  // A later attempt replaces every setting of the earlier one.
+  helper.CreateConn("other", "/x.fdb", "3050", "SYSDBA", "gebrow", conn);
+  helper.ConfigureConnection(conn);
+  EXPECT_EQ(conn.params().value("password"), "gebrow");
+  EXPECT_EQ(conn.params().value("Server"), "other");
+  EXPECT_EQ(conn.params().lines().size(), expected.size());
+}
+
+TEST(TFBConn, AFailedConnectionReachesTheCallerAndIsPrintedOnStandardOutput) {
+  TFBConn helper;
+  Connection conn;
+  helper.CreateConn("localhost", "/nonexistent/TOLVANE.FDB", "3050", "SYSDBA", "quenbolix", conn);
+  helper.ConfigureConnection(conn);
+  ::testing::internal::CaptureStdout();
+  EXPECT_THROW(helper.ConnectConn(conn), EDatabaseError);
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(out.starts_with("Erro ao conectar com banco de dados FB: ")) << out;
+  EXPECT_NE(out.find("/nonexistent/TOLVANE.FDB"), std::string::npos) << out;
+  EXPECT_FALSE(conn.connected());
+}
+
+}  // namespace
+}  // namespace varenta

@@ -1,0 +1,234 @@
+#include "storedb/query.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "base/error.h"
+#include "storedb/connection.h"
+#include "tests/firebird/loopback_relay.h"
+#include "tests/firebird/test_database.h"
+
+namespace varenta {
+namespace {
+
+class QueryTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { db_ = new testing::TestDatabase(); }
+  static void TearDownTestSuite() {
+    delete db_;
+    db_ = nullptr;
+  }
+  void SetUp() override {
+    db_->configure(connection_);
+    db_->exec("delete from vendas");
+    db_->exec("delete from VARENTA_PROMOCOES");
+  }
+
+  // Reads one value back through the fixture's own connection.
+  static Field scalar(const std::string& sql) {
+    Query q(db_->connection());
+    q.setSql(sql);
+    q.open();
+    return q.field(std::string_view("V"));
+  }
+
+  static testing::TestDatabase* db_;
+  Connection connection_;
+};
+testing::TestDatabase* QueryTest::db_ = nullptr;
+
+constexpr const char* kInsertLine =
+    "insert into vendas (sequencial, venda, data, hora, codigoproduto, produto) "
+    "values (:seq, 1, '2024-06-20', '10:00:00', :codigo, :produto)";
+
+TEST_F(QueryTest, TextGoesInAsWindows1252AndComesBackUnchanged) {
+  Query q(connection_);
+  q.setSql(kInsertLine);
+  q.setInteger("seq", 1);
+  q.setString("codigo", "789");
+  q.setString("produto", "AÇÚCAR ÉPICO");
+  ASSERT_EQ(q.execute(), 1u);
+
+  // One byte per character in the database: Ç is 199 in Windows-1252.
+  EXPECT_EQ(scalar("select octet_length(produto) as v from vendas").asInteger(), 12);
+  EXPECT_EQ(scalar("select ascii_val(substring(produto from 2 for 1)) as v from vendas").asInteger(), 199);
+
+  q.setSql("select produto from vendas where produto = :p");
+  q.setString("p", "AÇÚCAR ÉPICO");
+  q.open();
+  ASSERT_EQ(q.recordCount(), 1u);
+  EXPECT_EQ(q.field("PRODUTO").asString(), "AÇÚCAR ÉPICO");
+}
+
+TEST_F(QueryTest, StringsAreShapedAtTheBoundary) {
+  Query q(connection_);
+  q.setSql(kInsertLine);
+  q.setInteger("seq", 1);
+  q.setString("codigo", "1234567890123456789012345");  // the column holds 20
+  q.setString("produto", "");
+  q.execute();
+  EXPECT_EQ(scalar("select codigoproduto as v from vendas").asString(), "12345678901234567890");
+  EXPECT_TRUE(scalar("select produto as v from vendas").isNull());
+
+  q.setSql("select cast('ab' as char(10)) as fixed, cast('cd  ' as varchar(10)) as var from rdb$database");
+  q.open();
+  EXPECT_EQ(q.field("fixed").asString(), "ab");
+  EXPECT_EQ(q.field("var").asString(), "cd");
+}
+
+TEST_F(QueryTest, WithoutTheOptionsTextIsSentAndReadAsItIs) {
+  connection_.options() = ConnectionOptions{};
+  Query q(connection_);
+  q.setSql("select cast(:t as varchar(10)) as t, cast('ab' as char(4)) as c from rdb$database");
+  q.setString("t", "");
+  q.open();
+  EXPECT_FALSE(q.field("t").isNull());
+  EXPECT_EQ(q.field("c").asString(), "ab  ");
+
+  q.setSql(kInsertLine);
+  q.setInteger("seq", 1);
+  q.setString("codigo", "1234567890123456789012345");
+  EXPECT_THROW(q.execute(), EDatabaseError);
+}
+
+TEST_F(QueryTest, ParametersBindByKindAndColumnsReadBack) {
+  Query q(connection_);
+  q.setSql(
+      "insert into VARENTA_PROMOCOES (CODIGOPROMOCAO, DATAINICIAL, DATAFINAL, LIMITE, PRECOFIXO, "
+      "DESCONTOFIXO, "
+      "DESCRICAO, REJEITADA) values (:id, :ini, :fim, :limite, :preco, :desconto, :descricao, "
+      "current_timestamp)");
+  q.setInteger("ID", 7);
+  q.setDate("ini", DateTime::fromParts(2024, 2, 29, 23, 59, 59));  // the day only
+  q.setNull("fim");
+  q.setString("limite", "3");  // text converted by the server into the integer column
+  q.setDecimal("preco", Decimal::parse("9.9"));
+  q.setDecimal("desconto", Decimal::parse("-0.0001"));
+  // DESCRICAO left unbound: written as NULL.
+  q.execute();
+
+  q.setSql("select * from VARENTA_PROMOCOES where CODIGOPROMOCAO = :id and DATAINICIAL = :ini");
+  q.setInteger("id", 7);
+  q.setDate("ini", DateTime::fromParts(2024, 2, 29));
+  q.open();
+  ASSERT_EQ(q.recordCount(), 1u);
+  EXPECT_EQ(q.field("codigopromocao").asInteger(), 7);
+  EXPECT_EQ(q.field("datainicial").asDateTime(), DateTime::fromParts(2024, 2, 29));
+  EXPECT_TRUE(q.field("datafinal").isNull());
+  EXPECT_EQ(q.field("limite").asInteger(), 3);
+  EXPECT_EQ(q.field("precofixo").asDecimal(), Decimal::parse("9.9"));
+  EXPECT_EQ(q.field("descontofixo").asDecimal(), Decimal::parse("-0.0001"));
+  EXPECT_TRUE(q.field("descricao").isNull());
+  EXPECT_FALSE(q.field("rejeitada").asDateTime().isZero());
+  EXPECT_THROW(q.field("nope"), EDatabaseError);
+  EXPECT_THROW(q.setInteger("nope", 1), EDatabaseError);
+
+  q.setSql(
+      "select cast('2024-06-20 14:05:03.250' as timestamp) as ts, cast('14:05:03' as time) as t, "
+      "cast(12.345 as numeric(15,3)) as qty from rdb$database");
+  q.open();
+  EXPECT_EQ(q.field("ts").asDateTime(), DateTime::fromParts(2024, 6, 20, 14, 5, 3, 250));
+  EXPECT_EQ(q.field("t").asString(), "14:05:03");
+  EXPECT_EQ(q.field("qty").asDecimal(), Decimal::parse("12.345"));
+}
+
+TEST_F(QueryTest, NamesInsideQuotesAreTextAndARepeatedNameBindsEverywhere) {
+  Query q(connection_);
+  q.setSql("select ':venda' as t, cast(:n as integer) + cast(:N as integer) as s from rdb$database");
+  q.setInteger("n", 21);
+  q.open();
+  EXPECT_EQ(q.field("t").asString(), ":venda");
+  EXPECT_EQ(q.field("s").asInteger(), 42);
+}
+
+TEST_F(QueryTest, ResultsAreCountedAndWalked) {
+  for (int seq : {1, 2, 3}) {
+    Query q(connection_);
+    q.setSql(kInsertLine);
+    q.setInteger("seq", seq);
+    q.setString("codigo", std::to_string(seq * 10));
+    q.setString("produto", "x");
+    q.execute();
+  }
+  Query q(connection_);
+  q.setSql("select codigoproduto from vendas order by sequencial");
+  q.open();
+  EXPECT_EQ(q.recordCount(), 3u);
+  std::vector<std::string> seen;
+  for (; !q.eof(); q.next()) seen.push_back(q.field("codigoproduto").asString());
+  EXPECT_EQ(seen, (std::vector<std::string>{"10", "20", "30"}));
+  EXPECT_TRUE(q.field("codigoproduto").isNull());  // past the end
+
+  q.setSql("update vendas set produto = 'y' where sequencial >= 2");
+  EXPECT_EQ(q.execute(), 2u);
+  q.setSql("select codigoproduto from vendas where 1 = 0");
+  q.open();
+  EXPECT_EQ(q.recordCount(), 0u);
+  EXPECT_EQ(q.field("codigoproduto").asString(), "");
+}
+
+TEST_F(QueryTest, DatabaseErrorsCarryTheServersText) {
+  Query q(connection_);
+  q.setSql("select x from no_such_table");
+  try {
+    q.open();
+    FAIL() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(e.message().find("Table unknown"), std::string::npos) << e.message();
+    EXPECT_NE(e.message().find("NO_SUCH_TABLE"), std::string::npos) << e.message();
+  }
+  // The connection is still good for the next statement.
+  q.setSql("select 1 as v from rdb$database");
+  q.open();
+  EXPECT_EQ(q.field("v").asInteger(), 1);
+}
+
+// Ways a link breaks under a running service: the server goes away (restart), or the attachment
+// is ended on the server. In each, the next statement reattaches and succeeds.
+TEST_F(QueryTest, AStatementAfterTheLinkBrokeReconnectsAndSucceeds) {
+  testing::LoopbackRelay relay(3050);
+  struct Case {
+    const char* name;
+    std::function<void(Connection&)> configure;
+    std::function<void(Connection&)> breakLink;
+  };
+  const Case cases[] = {
+      {"server restarted",
+       [&](Connection& c) {
+         db_->configure(c);
+         c.params().setValue("Server", "127.0.0.1");
+         c.params().setValue("Port", std::to_string(relay.port()));
+       },
+       [&](Connection&) { relay.cut(); }},
+      {"attachment ended on the server", [&](Connection& c) { db_->configure(c); },
+       [&](Connection& c) {
+         Query id(c);
+         id.setSql("select current_connection as id from rdb$database");
+         id.open();
+         db_->exec("delete from mon$attachments where mon$attachment_id = " + id.field("id").asString());
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (bool reconnect : {true, false}) {
+      Connection connection;
+      c.configure(connection);
+      connection.options().autoReconnect = reconnect;
+      Query q(connection);
+      q.setSql("select count(*) as n from rdb$database where 1 = :one");
+      q.setInteger("one", 1);
+      q.open();
+      c.breakLink(connection);
+      if (reconnect) {
+        ASSERT_NO_THROW(q.open());
+        EXPECT_EQ(q.field("n").asInteger(), 1);
+      } else {
+        EXPECT_THROW(q.open(), EDatabaseError);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace varenta

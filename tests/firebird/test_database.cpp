@@ -1,0 +1,107 @@
+#include "tests/firebird/test_database.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "base/error.h"
+#include "storedb/fb_api.h"
+#include "storedb/fbconn.h"
+#include "storedb/query.h"
+#include "storedb/sql_text.h"
+
+namespace varenta::testing {
+namespace {
+
+std::string schemaScript() {
+  std::ifstream in(VARENTA_SCHEMA_SQL);
+  if (!in) throw EInOutError(std::string("Cannot read ") + VARENTA_SCHEMA_SQL);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string remote(const std::string& path) {
+  return std::string("127.0.0.1/") + kPort + ":" + path;
+}
+
+// Runs fn with a DPB for SYSDBA; the server creates and deletes the files itself.
+template <class F>
+void withDpb(bool creating, F fn) {
+  fb::Status status;
+  try {
+    Firebird::IXpbBuilder* dpb =
+        fb::master()->getUtilInterface()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0);
+    struct Dispose {
+      Firebird::IXpbBuilder* b;
+      ~Dispose() { b->dispose(); }
+    } dispose{dpb};
+    dpb->insertString(&status, isc_dpb_user_name, kUser);
+    dpb->insertString(&status, isc_dpb_password, kPassword);
+    if (creating) {
+      dpb->insertInt(&status, isc_dpb_sql_dialect, 3);
+      dpb->insertString(&status, isc_dpb_set_db_charset, "WIN1252");
+    }
+    fb::Ref<Firebird::IProvider> provider(fb::master()->getDispatcher());
+    fn(status, provider.get(), dpb);
+  } catch (const Firebird::FbException& e) {
+    fb::raise(e);
+  }
+}
+
+}  // namespace
+
+TestDatabase::TestDatabase(std::string_view fileName) {
+  char pattern[] = "/tmp/varenta-db-XXXXXX";
+  if (!mkdtemp(pattern)) throw EInOutError("Cannot create a directory for a test database");
+  // The server runs as its own user and must reach and write this directory.
+  chmod(pattern, 0777);
+  directory_ = std::string(pattern) + "/";
+  path_ = directory_ + std::string(fileName);
+  try {
+    withDpb(true, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
+      Firebird::IAttachment* created = provider->createDatabase(
+          &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
+      created->detach(&status);
+    });
+    configure(connection_);
+    for (const std::string& statement : splitStatements(schemaScript())) exec(statement);
+  } catch (...) {
+    connection_.close();
+    std::filesystem::remove_all(pattern);
+    throw;
+  }
+}
+
+TestDatabase::~TestDatabase() {
+  connection_.close();
+  try {
+    withDpb(false, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
+      Firebird::IAttachment* attachment = provider->attachDatabase(
+          &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
+      attachment->dropDatabase(&status);
+    });
+  } catch (const Error&) {
+    // A database still in use by a test's leftover attachment cannot be dropped; its directory
+    // is removed below all the same, and the server lets go of the file when that attachment ends.
+  }
+  std::error_code ignored;
+  std::filesystem::remove_all(directory_, ignored);
+}
+
+void TestDatabase::configure(Connection& conn) const {
+  TFBConn helper;
+  helper.CreateConn(kServer, path_, kPort, kUser, kPassword, conn);
+  helper.ConfigureConnection(conn);
+}
+
+void TestDatabase::exec(std::string_view sql) {
+  Query query(connection_);
+  query.setSql(sql);
+  query.execute();
+}
+
+}  // namespace varenta::testing
