@@ -1,10 +1,15 @@
-# varenta_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>])
-# One GoogleTest executable per unit, its cases registered with CTest one by one.
+# varenta_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [SERIAL])
+# One GoogleTest executable per unit, its cases registered with CTest one by one. SERIAL: its cases
+# change something every test shares (such as the database server's password) and run alone.
 function(varenta_test name)
-  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}")
+  set(serial "")
+  if(T_SERIAL)
+    set(serial RUN_SERIAL TRUE)
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${T_LABELS}" ${serial})
 endfunction()
 
 # varenta_fuzz(<name> SOURCES <files...> LIBS <targets...>)

@@ -49,3 +49,11 @@ bool linkBroken(const Firebird::FbException& error) {
 }
 
 }  // namespace varenta::fb
+
+#if defined(__SANITIZE_ADDRESS__)
+// The client library keeps allocations for the life of the process (its character conversions and
+// authentication state) and never frees them; the leak checker is told they are not ours.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfbclient.so\nleak:libtommath.so\n";
+}
+#endif

@@ -229,7 +229,7 @@ void Query::runOnce(bool& committing) {
   } rollback{transaction};
 
   if (!statement_) {
-    statement_ = attachment->prepare(&status, transaction.get(), 0, positional_.c_str(),
+    statement_ = attachment->prepare(&status, transaction.get(), 0, utf8ToCp1252(positional_).c_str(),
                                      connection_.dialect(), Firebird::IStatement::PREPARE_PREFETCH_METADATA);
     preparedOn_ = connection_.generation();
     inputs_ = statement_->getInputMetadata(&status);

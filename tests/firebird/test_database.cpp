@@ -44,6 +44,7 @@ void withDpb(bool creating, F fn) {
     if (creating) {
       dpb->insertInt(&status, isc_dpb_sql_dialect, 3);
       dpb->insertString(&status, isc_dpb_set_db_charset, "WIN1252");
+      dpb->insertInt(&status, isc_dpb_force_write, 0);  // nothing to keep: no disk syncs
     }
     fb::Ref<Firebird::IProvider> provider(fb::master()->getDispatcher());
     fn(status, provider.get(), dpb);

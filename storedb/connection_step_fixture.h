@@ -1,0 +1,30 @@
+#pragma once
+// What the service keeps between connection steps, for tests of IniConn.
+
+#include <fstream>
+#include <string>
+
+#include "storedb/ini_conn.h"
+
+namespace varenta {
+
+struct ConnectionStepFixture {
+  StoreDb db;
+  VarentaSettings settings;
+  Timer timer;
+  ManualClock clock{DateTime::fromParts(2024, 6, 20, 9)};
+  RecordingLog log;
+  TFBConn fbConn;
+  DatabaseLocation location;
+  bool dbConnected = false;
+
+  void iniConn(const std::string& programDir) {
+    IniConn({{db, settings, timer, clock, log}, fbConn, location, dbConnected, programDir});
+  }
+};
+
+inline void writeIni(const std::string& dir, const std::string& text) {
+  std::ofstream(dir + "Tolvane.ini") << text;
+}
+
+}  // namespace varenta

@@ -1,0 +1,110 @@
+#include "storedb/ini_conn.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "storedb/connection_step_fixture.h"
+#include "tests/firebird/test_database.h"
+
+namespace varenta {
+namespace {
+
+constexpr const char* kNoConnection = "Falha na conexão com o banco de dados do Olvessa";
+constexpr const char* kNoSettings = "Falha ao tentar recuperar os dados da Varenta do banco do Olvessa";
+
+TEST(IniConn, WithoutAnIniTheDatabaseBesideTheProgramOnLocalhostIsUsed) {
+  testing::TestDatabase db("TOLVANE.FDB");
+  db.exec(
+      "insert into padrao (codigo, cgc, varenta_url1, varenta_datainicio) values (1, '1', 'https://c/', "
+      "'2024-06-01')");
+  ConnectionStepFixture service;
+  service.iniConn(db.directory());
+  EXPECT_TRUE(service.dbConnected);
+  EXPECT_EQ(service.location.server, "localhost");
+  EXPECT_EQ(service.location.path, db.directory() + "TOLVANE.FDB");
+  EXPECT_TRUE(service.log.lines().empty());
+  EXPECT_EQ(service.settings.baseUrl, "https://c/");
+  EXPECT_EQ(service.fbConn.FPassword, "quenbolix");
+  ASSERT_TRUE(service.db.query1 && service.db.query2 && service.db.query3);
+  service.db.query3->setSql("select count(*) as n from padrao");
+  service.db.query3->open();
+  EXPECT_EQ(service.db.query3->field("n").asInteger(), 1);
+  service.db.release();
+}
+
+TEST(IniConn, TheIniNamesTheDatabase) {
+  testing::TestDatabase db;
+  db.exec("insert into padrao (codigo, cgc, varenta_datainicio) values (1, '1', '2024-06-01')");
+  const struct {
+    const char* name;
+    std::string ini;
+    const char* server;
+  } cases[] = {
+      {"only the path, letter case of section and key ignored", "[tOLVANE]\nCAMINHO=" + db.path() + "\n",
+       "localhost"},
+      {"server and path, among lines that mean nothing",
+       "junk without an equals sign\n[Tolvane]\n=\nServidor=127.0.0.1\nCaminho=" + db.path() + "\n",
+       "127.0.0.1"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeIni(db.directory(), c.ini);
+    ConnectionStepFixture service;
+    service.iniConn(db.directory());
+    EXPECT_TRUE(service.dbConnected);
+    EXPECT_EQ(service.location.server, c.server);
+    EXPECT_EQ(service.location.path, db.path());
+    EXPECT_TRUE(service.log.lines().empty());
+    service.db.release();
+  }
+}
+
+TEST(IniConn, AnUnreachableDatabaseEndsInTheTwoFailureLines) {
+  char pattern[] = "/tmp/varenta-ini-XXXXXX";
+  ASSERT_NE(mkdtemp(pattern), nullptr);
+  const std::string dir = std::string(pattern) + "/";
+  const struct {
+    const char* name;
+    const char* ini;
+  } cases[] = {
+      {"no database beside the program", nullptr},
+      {"a path that does not exist", "[Tolvane]\nCaminho=/nonexistent/TOLVANE.FDB\n"},
+      {"a server name that does not resolve", "[Tolvane]\nServidor=no-such-host.invalid\n"},
+      {"a malformed section line hides the keys", "[Tolvane\nCaminho=/tmp\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir + "Tolvane.ini");
+    if (c.ini) writeIni(dir, c.ini);
+    ConnectionStepFixture service;
+    service.settings.ultVenda = 5;
+    service.settings.baseUrl = "https://kept/";
+    service.dbConnected = true;  // as a failed step must clear it
+    service.iniConn(dir);
+    EXPECT_FALSE(service.dbConnected);
+    EXPECT_EQ(service.log.lines(), (std::vector<std::string>{kNoConnection, kNoSettings}));
+    EXPECT_EQ(service.settings.ultVenda, 5);
+    EXPECT_EQ(service.settings.baseUrl, "https://kept/");
+    EXPECT_TRUE(service.timer.enabled());
+    EXPECT_EQ(service.fbConn.FPassword, "gebrow");
+  }
+  std::filesystem::remove_all(pattern);
+}
+
+TEST(IniConn, ALaterStepConnectsOnceTheDatabaseIsThere) {
+  testing::TestDatabase db;
+  ConnectionStepFixture service;
+  writeIni(db.directory(), "[Tolvane]\nCaminho=" + db.directory() + "later.fdb\n");
+  service.iniConn(db.directory());
+  EXPECT_FALSE(service.dbConnected);
+
+  writeIni(db.directory(), "[Tolvane]\nCaminho=" + db.path() + "\n");
+  service.iniConn(db.directory());
+  EXPECT_TRUE(service.dbConnected);
+  EXPECT_EQ(service.log.lines().size(), 3u);  // the two failure lines of the first step, then the adjustment
+  service.db.release();
+}
+
+}  // namespace
+}  // namespace varenta

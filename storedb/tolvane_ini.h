@@ -1,0 +1,18 @@
+#pragma once
+// Where the store database is: "Tolvane.ini" beside the program, section "Tolvane", keys
+// "Servidor" and "Caminho" (letter case ignored). A missing file, section or key, and lines that
+// cannot be read, leave the defaults: "localhost" and "TOLVANE.FDB" in the program's directory.
+
+#include <string>
+
+namespace varenta {
+
+struct DatabaseLocation {
+  std::string server;
+  std::string path;
+};
+
+// programDir ends with a path delimiter.
+DatabaseLocation readDatabaseLocation(const std::string& programDir);
+
+}  // namespace varenta
