@@ -64,11 +64,11 @@ void TSrvVarenta::VarentaTimerTimer() {
       rearm(kAfterAnyOtherTick);
       return;
     }
-    if (today > Marks.verificaReenvio)
+    if (today > Settings.verificaReenvio)
       VerificaReenvio();
-    else if (now - kPromotionInterval > Marks.verificaPromo)
+    else if (now - kPromotionInterval > Settings.verificaPromo)
       AtualizaPromo();
-    else if (today > Marks.ultCaixa)
+    else if (today > Settings.ultCaixa)
       FechamentoCaixaVarenta();
     else
       EnviarVendasVarenta();
@@ -91,9 +91,16 @@ bool TSrvVarenta::isInternetOk() {
   return varenta::isInternetOk(options_.probeHosts);
 }
 
-// The connection step and the tasks are carried out by their subsystems; while one is not part of
-// the build, its step has nothing to do.
-void TSrvVarenta::IniConn() {}
+void TSrvVarenta::IniConn() {
+  varenta::IniConn({{Db, Settings, VarentaTimer, clock_, log_}, FBConn, DbLocation, DbConnected, ProgramDir});
+}
+
+void TSrvVarenta::GetCredenciaisVarenta() {
+  varenta::GetCredenciaisVarenta({Db, Settings, VarentaTimer, clock_, log_});
+}
+
+// The tasks are carried out by their subsystems; while one is not part of the build, its step has
+// nothing to do.
 void TSrvVarenta::VerificaReenvio() {}
 void TSrvVarenta::AtualizaPromo() {}
 void TSrvVarenta::FechamentoCaixaVarenta() {}

@@ -47,16 +47,24 @@ class CycleService : public TSrvVarenta {
 const DateTime kNow = DateTime::fromParts(2024, 3, 5, 14, 7, 9);
 const DateTime kToday = kNow.date();
 
+VarentaSettings marks(DateTime verificaReenvio, DateTime verificaPromo, DateTime ultCaixa) {
+  VarentaSettings settings;
+  settings.verificaReenvio = verificaReenvio;
+  settings.verificaPromo = verificaPromo;
+  settings.ultCaixa = ultCaixa;
+  return settings;
+}
+
 // Marks with nothing but the sales due at kNow.
-CycleMarks upToDate() {
-  return {kToday + hours(8), kNow - minutes(30), kToday};
+VarentaSettings upToDate() {
+  return marks(kToday + hours(8), kNow - minutes(30), kToday);
 }
 
 class CycleTest : public ::testing::Test {
  protected:
   CycleTest() {
     service.DbConnected = true;
-    service.Marks = upToDate();
+    service.Settings = upToDate();
   }
   ServiceOptions withScale(double scale) {
     ServiceOptions options;
@@ -157,7 +165,7 @@ TEST_F(CycleTest, OutcomeOfOneTick) {
     RecordingLog caseLog;
     CycleService s(caseLog, clock, withScale(1));
     s.DbConnected = true;
-    s.Marks = upToDate();
+    s.Settings = upToDate();
     s.VarentaTimer.setInterval(milliseconds(180000));
     s.VarentaTimer.setEnabled(true);
     c.setup(s);
@@ -174,44 +182,42 @@ TEST_F(CycleTest, ChoosesTheFirstDueTaskWithStrictComparisons) {
   struct Case {
     const char* name;
     DateTime now;
-    std::function<void(CycleMarks&)> marks;
+    std::function<void(VarentaSettings&)> marks;
     const char* task;
   };
   const Case cases[] = {
-      {"nothing else due", kNow, [](CycleMarks&) {}, "EnviarVendasVarenta"},
+      {"nothing else due", kNow, [](VarentaSettings&) {}, "EnviarVendasVarenta"},
       {"everything due: resend first", kNow,
-       [](CycleMarks& m) {
-         m = {kToday - hours(24), kNow - hours(2), kToday - hours(24 * 30)};
-       },
+       [](VarentaSettings& m) { m = marks(kToday - hours(24), kNow - hours(2), kToday - hours(24 * 30)); },
        "VerificaReenvio"},
       {"promotions before closings", kNow,
-       [](CycleMarks& m) {
+       [](VarentaSettings& m) {
          m.verificaPromo = kNow - hours(2);
          m.ultCaixa = kToday - hours(24);
        },
        "AtualizaPromo"},
-      {"resend polled at midnight today", kNow, [](CycleMarks& m) { m.verificaReenvio = kToday; },
+      {"resend polled at midnight today", kNow, [](VarentaSettings& m) { m.verificaReenvio = kToday; },
        "EnviarVendasVarenta"},
       {"resend polled 23:59 yesterday, tick at 00:00:10", kToday + seconds(10),
-       [](CycleMarks& m) {
+       [](VarentaSettings& m) {
          m.verificaReenvio = kToday - minutes(1);
          m.verificaPromo = kToday;
        },
        "VerificaReenvio"},
-      {"promotions exactly 60 minutes old", kNow, [](CycleMarks& m) { m.verificaPromo = kNow - minutes(60); },
-       "EnviarVendasVarenta"},
+      {"promotions exactly 60 minutes old", kNow,
+       [](VarentaSettings& m) { m.verificaPromo = kNow - minutes(60); }, "EnviarVendasVarenta"},
       {"promotions 60 minutes and a second old", kNow + seconds(1),
-       [](CycleMarks& m) { m.verificaPromo = kNow - minutes(60); }, "AtualizaPromo"},
-      {"closing mark is today", kNow, [](CycleMarks& m) { m.ultCaixa = kToday; }, "EnviarVendasVarenta"},
+       [](VarentaSettings& m) { m.verificaPromo = kNow - minutes(60); }, "AtualizaPromo"},
+      {"closing mark is today", kNow, [](VarentaSettings& m) { m.ultCaixa = kToday; }, "EnviarVendasVarenta"},
       {"closing mark a millisecond before today", kNow,
-       [](CycleMarks& m) { m.ultCaixa = kToday - milliseconds(1); }, "FechamentoCaixaVarenta"},
+       [](VarentaSettings& m) { m.ultCaixa = kToday - milliseconds(1); }, "FechamentoCaixaVarenta"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     clock.set(c.now);
     service.calls.clear();
-    service.Marks = upToDate();
-    c.marks(service.Marks);
+    service.Settings = upToDate();
+    c.marks(service.Settings);
     service.VarentaTimerTimer();
     EXPECT_EQ(service.calls, (std::vector<std::string>{"probe", c.task}));
   }
@@ -224,13 +230,13 @@ TEST_F(CycleTest, FromStartToSalesOneTaskPerTick) {
     const DateTime now = clock.now();
     if (step == "IniConn") {
       service.DbConnected = true;
-      service.Marks = {now - hours(24), now - hours(2), DateTime::fromParts(2024, 3, 1)};
+      service.Settings = marks(now - hours(24), now - hours(2), DateTime::fromParts(2024, 3, 1));
     } else if (step == "VerificaReenvio") {
-      service.Marks.verificaReenvio = now;
+      service.Settings.verificaReenvio = now;
     } else if (step == "AtualizaPromo") {
-      service.Marks.verificaPromo = now;
+      service.Settings.verificaPromo = now;
     } else if (step == "FechamentoCaixaVarenta") {
-      service.Marks.ultCaixa = now.date();
+      service.Settings.ultCaixa = now.date();
     }
   };
   service.ServiceStart();
@@ -288,8 +294,8 @@ TEST_F(CycleTest, PauseCountsFromTheTicksStart) {
 TEST_F(CycleTest, TimeScaleShortensPausesButNotMarkComparisons) {
   CycleService fast(log, clock, withScale(0.01));
   fast.DbConnected = true;
-  fast.Marks = upToDate();
-  fast.Marks.verificaPromo = kNow + seconds(9) - minutes(60);  // exactly an hour old at the second tick
+  fast.Settings = upToDate();
+  fast.Settings.verificaPromo = kNow + seconds(9) - minutes(60);  // exactly an hour old at the second tick
   fast.internet = false;
   fast.VarentaTimerTimer();
   EXPECT_EQ(fast.FCooldownUntil, kNow + seconds(9));
@@ -309,7 +315,7 @@ TEST_F(CycleTest, LogFailureInTheHandlerEscapesButTheTimerIsRearmed) {
   FailingLog failing;
   CycleService s(failing, clock, withScale(1));
   s.DbConnected = true;
-  s.Marks = upToDate();
+  s.Settings = upToDate();
   s.work = [](const std::string&) { throw ERestError("recusado"); };
   EXPECT_THROW(s.VarentaTimerTimer(), EInOutError);
   EXPECT_TRUE(s.VarentaTimer.enabled());

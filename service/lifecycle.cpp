@@ -81,6 +81,7 @@ void TSrvVarenta::ServiceStop() {
   // A tick still running may be using the database objects: wait for it, and keep the next one
   // out until the timer is disabled.
   const auto noTicks = loop_.excludeTicks();
+  Db.release();
   if (VarentaTimer.enabled()) VarentaTimer.setEnabled(false);
   DoSaveLog("Serviço parado");
 }

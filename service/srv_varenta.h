@@ -7,23 +7,19 @@
 // in virtual time with stand-ins; the time of every tick comes from the Clock it is given.
 
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "base/clock.h"
 #include "base/datetime.h"
 #include "base/log.h"
+#include "base/paths.h"
 #include "base/timer.h"
 #include "service/options.h"
 #include "service/timer_loop.h"
+#include "storedb/ini_conn.h"
 
 namespace varenta {
-
-// The sync marks the cycle compares to choose a task; the settings load fills them.
-struct CycleMarks {
-  DateTime verificaReenvio;  // last poll for resend requests
-  DateTime verificaPromo;    // last promotion import
-  DateTime ultCaixa;         // next day to close
-};
 
 enum class ControlRequest { Pause, Continue, Stop, Shutdown };
 
@@ -64,11 +60,20 @@ class TSrvVarenta {
   virtual void EnviarVendasVarenta();
 
   void DoSaveLog(std::string_view message) { log_.DoSaveLog(message); }
+  // Reloads Settings from the store database.
+  void GetCredenciaisVarenta();
 
   Timer VarentaTimer;
   DateTime FCooldownUntil;  // ticks rest while this is set and later than now
   bool DbConnected = false;
-  CycleMarks Marks;
+  // The integration settings and sync marks as last loaded; the cycle chooses its task by the marks.
+  VarentaSettings Settings;
+  // The store database objects (created by IniConn, released by ServiceStop), the connection
+  // helper, where the last connection step found the database, and where it looks for Tolvane.ini.
+  StoreDb Db;
+  TFBConn FBConn;
+  DatabaseLocation DbLocation;
+  std::string ProgramDir = executableDir();
 
  private:
   void rearm(std::chrono::milliseconds period);

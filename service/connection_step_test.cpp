@@ -1,0 +1,55 @@
+// The cycle's connection step against a real store database: Tolvane.ini beside the program names
+// it, the settings load gives the cycle its marks, and the stop releases the database objects.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "service/srv_varenta.h"
+#include "tests/firebird/test_database.h"
+
+namespace varenta {
+namespace {
+
+class TaskRecordingService : public TSrvVarenta {
+ public:
+  using TSrvVarenta::TSrvVarenta;
+  std::vector<std::string> tasks;
+  bool isInternetOk() override { return true; }
+  void VerificaReenvio() override { tasks.push_back("VerificaReenvio"); }
+  void AtualizaPromo() override { tasks.push_back("AtualizaPromo"); }
+  void FechamentoCaixaVarenta() override { tasks.push_back("FechamentoCaixaVarenta"); }
+  void EnviarVendasVarenta() override { tasks.push_back("EnviarVendasVarenta"); }
+};
+
+TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheDatabase) {
+  testing::TestDatabase db;
+  db.exec(
+      "insert into padrao (codigo, cgc, varenta_url1, varenta_datainicio, varenta_verificareenvio, "
+      "varenta_verificapromo, varenta_ultcaixa) values (1, '1', 'https://cloud/', '2024-06-01', "
+      "'2024-06-20 08:00:00', '2024-06-20 08:30:00', '2024-06-19')");
+  std::ofstream(db.directory() + "Tolvane.ini") << "[Tolvane]\nCaminho=" << db.path() << "\n";
+
+  RecordingLog log;
+  ManualClock clock(DateTime::fromParts(2024, 6, 20, 9));
+  TaskRecordingService service(log, clock, ServiceOptions{});
+  service.ProgramDir = db.directory();
+  service.ServiceStart();
+
+  service.VarentaTimerTimer();
+  EXPECT_TRUE(service.DbConnected);
+  EXPECT_EQ(service.Settings.baseUrl, "https://cloud/");
+  EXPECT_TRUE(service.tasks.empty());
+
+  service.VarentaTimerTimer();  // only the closing mark is behind today
+  EXPECT_EQ(service.tasks, std::vector<std::string>{"FechamentoCaixaVarenta"});
+
+  service.ServiceStop();
+  EXPECT_FALSE(service.Db.connection || service.Db.query1 || service.Db.query2 || service.Db.query3);
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{"Serviço iniciado. Primeiro ciclo do Varenta em 3 minutos.",
+                                      "DB: desconectado -> IniConn", "Serviço parado"}));
+}
+
+}  // namespace
+}  // namespace varenta
