@@ -18,10 +18,6 @@ struct CurlCleanup {
 
 using HeaderList = std::unique_ptr<curl_slist, CurlCleanup>;
 
-struct Exchange {
-  HttpResponse response;
-};
-
 void append(HeaderList& list, const std::string& line) {
   curl_slist* grown = curl_slist_append(list.get(), line.c_str());
   if (grown == nullptr) throw transportFailure(CURLE_OUT_OF_MEMORY, false);
@@ -30,7 +26,7 @@ void append(HeaderList& list, const std::string& line) {
 }
 
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
-  static_cast<Exchange*>(user)->response.body.append(data, size * count);
+  static_cast<HttpResponse*>(user)->body.append(data, size * count);
   return size * count;
 }
 
@@ -40,7 +36,7 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
   std::string_view line(data, size * count);
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
   if (line.starts_with("HTTP/")) {
-    HttpResponse& response = static_cast<Exchange*>(user)->response;
+    HttpResponse& response = *static_cast<HttpResponse*>(user);
     const std::size_t afterVersion = line.find(' ');
     response.version = std::string(line.substr(0, afterVersion));
     const std::size_t afterCode =
@@ -84,7 +80,7 @@ HttpResponse sendRequest(const HttpRequest& request, const TransportSettings& se
   // libcurl would otherwise hold a large body back for a "100 Continue" the cloud may never send.
   if (request.body) append(headers, "Expect:");
 
-  Exchange exchange;
+  HttpResponse response;
   curl_easy_setopt(handle, CURLOPT_URL, request.url.c_str());
   curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(handle, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -108,9 +104,9 @@ HttpResponse sendRequest(const HttpRequest& request, const TransportSettings& se
     curl_easy_setopt(handle, CURLOPT_POSTFIELDS, request.body->data());
   }
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &exchange);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
-  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &exchange);
+  curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response);
 
   const CURLcode result = curl_easy_perform(handle);
   if (result != CURLE_OK) {
@@ -118,11 +114,11 @@ HttpResponse sendRequest(const HttpRequest& request, const TransportSettings& se
     curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestSize);
     throw transportFailure(result, requestSize > 0);
   }
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &exchange.response.status);
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
   const char* contentType = nullptr;
   curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &contentType);
-  if (contentType != nullptr) exchange.response.contentType = contentType;
-  return std::move(exchange.response);
+  if (contentType != nullptr) response.contentType = contentType;
+  return response;
 }
 
 }  // namespace varenta

@@ -3,6 +3,7 @@
 // context, sends it and hands back the status and the body as text; it interprets nothing.
 
 #include <string>
+#include <utility>
 
 #include "api/http_transport.h"
 

@@ -29,11 +29,11 @@ const std::string kClosing =
     R"("fechaVentas": "2024-03-05", "cantidadCancelaciones": 0 }])";
 
 // Credentials with accents and a colon in the password: basic authentication carries their UTF-8.
-StandInOptions storeOptions() {
-  StandInOptions options;
-  options.usuario = "farmácia";
-  options.senha = "s3nh@:ção";
-  return options;
+StandInConfig storeConfig() {
+  StandInConfig config;
+  config.usuario = "farmácia";
+  config.senha = "s3nh@:ção";
+  return config;
 }
 
 TransportSettings quickTransport() {
@@ -55,7 +55,7 @@ void useStore(TVarenta& client, const std::string& baseUrl) {
 
 class VarentaClientTest : public ::testing::Test {
  protected:
-  VarentaClientTest() : standIn(storeOptions()), client(quickTransport()) {
+  VarentaClientTest() : standIn(storeConfig()), client(quickTransport()) {
     useStore(client, standIn.baseUrl());
   }
 
@@ -242,10 +242,10 @@ TEST(VarentaClientTlsTest, TrustsOnlyVerifiedCertificates) {
       {certificates.selfSignedCert, certificates.selfSignedKey, certificates.caFile, "(12175)"},
   };
   for (const auto& c : cases) {
-    StandInOptions options = storeOptions();
-    options.certFile = c.cert;
-    options.keyFile = c.key;
-    StandIn standIn(options);
+    StandInConfig config = storeConfig();
+    config.certFile = c.cert;
+    config.keyFile = c.key;
+    StandIn standIn(config);
     TransportSettings transport = quickTransport();
     transport.extraCaFile = c.trusted;
     TVarenta client(transport);

@@ -89,7 +89,7 @@ void CloudStandIn::handle(const httplib::Request& request, httplib::Response& re
   journal_.append(
       {request.method, path, query, {request.headers.begin(), request.headers.end()}, request.body});
 
-  Forcing forcing;
+  StandInForcing forcing;
   if (takeForcing(forcing)) {
     if (forcing.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(forcing.delayMs));
     if (forcing.close) {
@@ -142,7 +142,7 @@ void CloudStandIn::control(const std::string& path, const httplib::Request& requ
   response.set_content("{}", kJson);
 }
 
-bool CloudStandIn::takeForcing(Forcing& forcing) {
+bool CloudStandIn::takeForcing(StandInForcing& forcing) {
   std::lock_guard lock(mutex_);
   if (!forcing_active_) return false;
   forcing = forcing_;

@@ -30,6 +30,16 @@
 
 namespace varenta {
 
+// How the next requests are answered (the control request's members, above).
+struct StandInForcing {
+  int status = 0;
+  std::string body{};
+  std::string location{};
+  int delayMs = 0;
+  bool close = false;
+  int times = 0;  // 0: until reset
+};
+
 struct StandInConfig {
   std::string empresa = "12";
   std::string local = "1";
@@ -53,19 +63,10 @@ class CloudStandIn {
   void stop();
 
  private:
-  struct Forcing {
-    int status = 0;
-    std::string body;
-    std::string location;
-    int delayMs = 0;
-    bool close = false;
-    int times = 0;  // 0: until reset
-  };
-
   void route();
   void handle(const httplib::Request& request, httplib::Response& response);
   void control(const std::string& path, const httplib::Request& request, httplib::Response& response);
-  bool takeForcing(Forcing& forcing);
+  bool takeForcing(StandInForcing& forcing);
   void answer(const std::string& path, const std::string& query, const httplib::Request& request,
               httplib::Response& response);
   void answerPost(const std::string& kind, const httplib::Request& request, httplib::Response& response);
@@ -75,7 +76,7 @@ class CloudStandIn {
   std::unique_ptr<httplib::Server> server_;
   RequestJournal journal_;
   std::mutex mutex_;
-  Forcing forcing_;
+  StandInForcing forcing_;
   bool forcing_active_ = false;
   long last_lote_ = 0;
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -18,49 +19,44 @@ constexpr const char* kUsage =
     "                       [--empresa ID] [--local ID] [--usuario NAME] [--senha PASSWORD]\n"
     "                       [--cert PEM --key PEM]\n";
 
+int usage() {
+  std::cerr << kUsage;
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   varenta::StandInConfig config;
-  int port = 0;
+  std::string port = "0";
   std::string portFile;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (i + 1 >= argc) {
-      std::cerr << kUsage;
-      return 2;
-    }
-    const std::string value = argv[++i];
-    if (option == "--data")
-      config.dataDir = value;
-    else if (option == "--journal")
-      config.journalFile = value;
-    else if (option == "--port")
-      port = std::stoi(value);
-    else if (option == "--port-file")
-      portFile = value;
-    else if (option == "--empresa")
-      config.empresa = value;
-    else if (option == "--local")
-      config.local = value;
-    else if (option == "--usuario")
-      config.usuario = value;
-    else if (option == "--senha")
-      config.senha = value;
-    else if (option == "--cert")
-      config.certFile = value;
-    else if (option == "--key")
-      config.keyFile = value;
-    else {
-      std::cerr << kUsage;
-      return 2;
-    }
+  std::string dataDir;
+  std::string journalFile;
+  std::string certFile;
+  std::string keyFile;
+  const std::map<std::string, std::string*> options = {{"--data", &dataDir},
+                                                       {"--journal", &journalFile},
+                                                       {"--port", &port},
+                                                       {"--port-file", &portFile},
+                                                       {"--empresa", &config.empresa},
+                                                       {"--local", &config.local},
+                                                       {"--usuario", &config.usuario},
+                                                       {"--senha", &config.senha},
+                                                       {"--cert", &certFile},
+                                                       {"--key", &keyFile}};
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const auto option = options.find(argv[i]);
+    if (option == options.end()) return usage();
+    *option->second = argv[i + 1];
   }
-  if (config.dataDir.empty() || config.journalFile.empty() ||
-      config.certFile.empty() != config.keyFile.empty()) {
-    std::cerr << kUsage;
-    return 2;
+  if (argc % 2 == 0 || dataDir.empty() || journalFile.empty() || certFile.empty() != keyFile.empty() ||
+      port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) {
+    return usage();
   }
+  config.dataDir = dataDir;
+  config.journalFile = journalFile;
+  config.certFile = certFile;
+  config.keyFile = keyFile;
 
   // The signals are taken by one thread with sigwait; every other thread inherits the mask.
   sigset_t stopSignals;
@@ -71,7 +67,7 @@ int main(int argc, char** argv) {
 
   try {
     varenta::CloudStandIn standIn(config);
-    const int bound = standIn.bind(port);
+    const int bound = standIn.bind(std::stoi(port));
     const char* scheme = config.certFile.empty() ? "http" : "https";
     std::cout << "varenta-standin listening on " << scheme << "://127.0.0.1:" << bound << std::endl;
     if (!portFile.empty()) {

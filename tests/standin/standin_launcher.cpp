@@ -37,25 +37,27 @@ std::string readFile(const std::filesystem::path& file) {
 
 }  // namespace
 
-StandIn::StandIn(StandInOptions options) : options_(std::move(options)), dir_(freshDirectory()) {
-  std::filesystem::create_directory(dir_ / "data");
+StandIn::StandIn(StandInConfig config) : config_(std::move(config)), dir_(freshDirectory()) {
+  config_.dataDir = dir_ / "data";
+  config_.journalFile = dir_ / "journal.jsonl";
+  std::filesystem::create_directory(config_.dataDir);
   std::vector<std::string> args = {VARENTA_STANDIN_PROGRAM,
                                    "--data",
-                                   (dir_ / "data").string(),
+                                   config_.dataDir.string(),
                                    "--journal",
-                                   (dir_ / "journal.jsonl").string(),
+                                   config_.journalFile.string(),
                                    "--port-file",
                                    (dir_ / "port").string(),
                                    "--empresa",
-                                   options_.empresa,
+                                   config_.empresa,
                                    "--local",
-                                   options_.local,
+                                   config_.local,
                                    "--usuario",
-                                   options_.usuario,
+                                   config_.usuario,
                                    "--senha",
-                                   options_.senha};
-  if (!options_.certFile.empty()) {
-    args.insert(args.end(), {"--cert", options_.certFile.string(), "--key", options_.keyFile.string()});
+                                   config_.senha};
+  if (!config_.certFile.empty()) {
+    args.insert(args.end(), {"--cert", config_.certFile.string(), "--key", config_.keyFile.string()});
   }
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(arg.data());
@@ -97,15 +99,15 @@ StandIn::~StandIn() {
 }
 
 std::string StandIn::baseUrl() const {
-  return (options_.certFile.empty() ? "http://127.0.0.1:" : "https://127.0.0.1:") + std::to_string(port_);
+  return (config_.certFile.empty() ? "http://127.0.0.1:" : "https://127.0.0.1:") + std::to_string(port_);
 }
 
 void StandIn::writeDataFile(const std::string& name, std::string_view content) const {
-  std::ofstream(dir_ / "data" / name, std::ios::binary) << content;
+  std::ofstream(config_.dataDir / name, std::ios::binary) << content;
 }
 
 std::vector<JournalEntry> StandIn::journal() const {
-  return readJournal(dir_ / "journal.jsonl");
+  return readJournal(config_.journalFile);
 }
 
 void StandIn::force(const StandInForcing& forcing) const {

@@ -11,33 +11,17 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/cloud_standin.h"
 #include "tools/request_journal.h"
 
 namespace varenta {
 
-struct StandInOptions {
-  std::string empresa = "12";
-  std::string local = "1";
-  std::string usuario = "varenta";
-  std::string senha = "varenta";
-  std::filesystem::path certFile;  // HTTPS when given, with its key
-  std::filesystem::path keyFile;
-};
-
-// How the next requests are answered (see tools/cloud_standin.h).
-struct StandInForcing {
-  int status = 0;
-  std::string body{};
-  std::string location{};
-  int delayMs = 0;
-  bool close = false;
-  int times = 0;  // 0: until reset()
-};
-
 class StandIn {
  public:
-  // Starts the program and waits until it listens; throws std::runtime_error when it does not.
-  explicit StandIn(StandInOptions options = {});
+  // Starts the program for the company, store, credentials and certificate of `config` (its data
+  // directory and journal are the launcher's own) and waits until it listens; throws
+  // std::runtime_error when it does not.
+  explicit StandIn(StandInConfig config = {});
   ~StandIn();
   StandIn(const StandIn&) = delete;
   StandIn& operator=(const StandIn&) = delete;
@@ -55,7 +39,7 @@ class StandIn {
  private:
   void control(const std::string& path, const std::string& body) const;
 
-  StandInOptions options_;
+  StandInConfig config_;
   std::filesystem::path dir_;
   pid_t pid_ = -1;
   int port_ = 0;
