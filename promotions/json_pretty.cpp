@@ -44,13 +44,13 @@ void print(const JsonValue& value, int indent, Lines& lines) {
       // The value is printed on its own and folded into the key's one entry, so a nested
       // container opens on the key's line and keeps its inner lines indented.
       Lines inner;
-      print(value.members[i].second, indent + 2, inner);
+      print(value.members[i].value, indent + 2, inner);
       std::string joined;
       for (std::size_t k = 0; k < inner.size(); ++k) {
         if (k > 0) joined += "\r\n";
         joined += inner[k];
       }
-      lines.push_back(pad + "  " + quoted(value.members[i].first) + ": " + trimmed(joined) +
+      lines.push_back(pad + "  " + quoted(value.members[i].key) + ": " + trimmed(joined) +
                       (i + 1 < value.members.size() ? "," : ""));
     }
     lines.push_back(pad + "}");

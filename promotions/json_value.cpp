@@ -57,7 +57,7 @@ class TreeBuilder : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, TreeB
     if (open_.empty()) {
       root_ = std::move(value);
     } else if (JsonValue& parent = open_.back(); parent.is(Kind::kObject)) {
-      parent.members.emplace_back(std::move(keys_.back()), std::move(value));
+      parent.members.push_back({std::move(keys_.back()), std::move(value)});
     } else {
       parent.items.push_back(std::move(value));
     }

@@ -7,23 +7,28 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace varenta {
 
 struct JsonValue {
   enum class Kind { kNull, kFalse, kTrue, kNumber, kString, kArray, kObject };
+  struct Member;
 
   Kind kind = Kind::kNull;
-  std::string text;                                        // a number as written, a string's characters
-  std::vector<JsonValue> items;                            // an array's elements
-  std::vector<std::pair<std::string, JsonValue>> members;  // an object's members, in text order
+  std::string text;              // a number as written, a string's characters
+  std::vector<JsonValue> items;  // an array's elements
+  std::vector<Member> members;   // an object's members, in text order
 
   bool is(Kind k) const { return kind == k; }
   // The text a scalar stands for: a string's characters, a number as written, "true", "false";
   // empty for null, arrays and objects.
   std::string_view scalarText() const;
+};
+
+struct JsonValue::Member {
+  std::string key;
+  JsonValue value;
 };
 
 // Nesting deeper than this is refused like any other unreadable text, so that no walk over a
