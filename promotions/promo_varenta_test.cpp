@@ -100,10 +100,11 @@ TEST(PromoVarenta, WritesBackCompactInDeclarationOrder) {
 
 TEST(PromoVarenta, MemberObjectsExistUnlessTheTextGivesNull) {
   TRoot root;
-  root.AsJson(R"({"results":[{}, {"detalles":null}, {"detalles":{"beneficios":null,"condiciones":null}},)"
-              R"({"autor":null,"vigenciaHasta":""}]})");
+  root.AsJson(
+      R"({"results":[{}, {"detalles":null}, {"detalles":{"beneficios":null,"condiciones":null}},)"
+      R"({"autor":null,"vigenciaHasta":""},{"detalles":{"condiciones":{"items":[{"articulos":[{}]}]}}}]})");
   const auto& r = root.Results();
-  ASSERT_EQ(r.size(), 4u);
+  ASSERT_EQ(r.size(), 5u);
   // Nothing given: every member object there, empty.
   ASSERT_NE(r[0]->Autor(), nullptr);
   ASSERT_NE(r[0]->Detalles(), nullptr);
@@ -119,6 +120,9 @@ TEST(PromoVarenta, MemberObjectsExistUnlessTheTextGivesNull) {
   EXPECT_EQ(r[2]->Detalles()->Condiciones(), nullptr);
   EXPECT_EQ(r[3]->Autor(), nullptr);
   EXPECT_TRUE(r[3]->VigenciaHasta().isZero());
+  TItems& item = *r[4]->Detalles()->Condiciones()->Items()[0];
+  EXPECT_EQ(item.Cantidad(), 0);
+  EXPECT_EQ(item.Articulos()[0]->CodigoBarras(), "");
   EXPECT_TRUE(TRoot().Results().empty());
 }
 
