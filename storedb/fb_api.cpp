@@ -56,4 +56,8 @@ bool linkBroken(const Firebird::FbException& error) {
 extern "C" const char* __lsan_default_suppressions() {
   return "leak:libfbclient.so\nleak:libtommath.so\n";
 }
+// Nor is the list of suppressions used printed: a program's standard error stays its own.
+extern "C" const char* __lsan_default_options() {
+  return "print_suppressions=0";
+}
 #endif
