@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "base/error.h"
 #include "storedb/fb_api.h"
@@ -53,6 +55,22 @@ void withDpb(bool creating, F fn) {
   }
 }
 
+// The password test of the connection step gives SYSDBA another password for some tens of
+// milliseconds, and test runs of several people may share one server: a login refused in that
+// window is tried again a little later.
+template <class F>
+void loggingIn(F fn) {
+  for (int attempt = 1;; ++attempt) {
+    try {
+      fn();
+      return;
+    } catch (const EDatabaseError& e) {
+      if (attempt == 20 || e.message().find("password are not defined") == std::string::npos) throw;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+  }
+}
+
 }  // namespace
 
 TestDatabase::TestDatabase(std::string_view fileName) {
@@ -63,10 +81,12 @@ TestDatabase::TestDatabase(std::string_view fileName) {
   directory_ = std::string(pattern) + "/";
   path_ = directory_ + std::string(fileName);
   try {
-    withDpb(true, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
-      Firebird::IAttachment* created = provider->createDatabase(
-          &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
-      created->detach(&status);
+    loggingIn([&] {
+      withDpb(true, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
+        Firebird::IAttachment* created = provider->createDatabase(
+            &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
+        created->detach(&status);
+      });
     });
     configure(connection_);
     for (const std::string& statement : splitStatements(schemaScript())) exec(statement);
@@ -80,10 +100,12 @@ TestDatabase::TestDatabase(std::string_view fileName) {
 TestDatabase::~TestDatabase() {
   connection_.close();
   try {
-    withDpb(false, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
-      Firebird::IAttachment* attachment = provider->attachDatabase(
-          &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
-      attachment->dropDatabase(&status);
+    loggingIn([&] {
+      withDpb(false, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
+        Firebird::IAttachment* attachment = provider->attachDatabase(
+            &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
+        attachment->dropDatabase(&status);
+      });
     });
   } catch (const Error&) {
     // A database still in use by a test's leftover attachment cannot be dropped; its directory
@@ -100,6 +122,7 @@ void TestDatabase::configure(Connection& conn) const {
 }
 
 void TestDatabase::exec(std::string_view sql) {
+  loggingIn([&] { connection_.open(); });
   Query query(connection_);
   query.setSql(sql);
   query.execute();
