@@ -11,6 +11,7 @@
 #include "base/error.h"
 #include "base/paths.h"
 #include "service/command_line.h"
+#include "service/journal.h"
 #include "service/log_file.h"
 #include "service/options.h"
 #include "service/service_host.h"
@@ -40,7 +41,7 @@ int main(int argc, char** argv) {
     TSrvVarenta service(log, systemClock(), std::move(options));
     return runHost(service, *commandLine);
   } catch (const std::exception& e) {
-    std::cerr << "prjSrvVarenta: " << e.what() << std::endl;
+    reportToJournal(e);
     return 1;
   }
 }

@@ -6,16 +6,12 @@
 #include <iostream>
 #include <thread>
 
-#include "base/error.h"
 #include "base/paths.h"
+#include "service/journal.h"
 #include "service/systemd_unit.h"
 
 namespace varenta {
 namespace {
-
-void report(const std::exception& e) {
-  std::cerr << "SrvVarenta: " << errorTypeName(e) << " - " << e.what() << std::endl;
-}
 
 ControlRequest nextControlRequest(const sigset_t& signals) {
   for (;;) {
@@ -41,7 +37,7 @@ int runService(TSrvVarenta& service) {
       service.ServiceStart();
       service.ServiceExecute([&] { return nextControlRequest(signals); });
     } catch (const std::exception& e) {
-      report(e);
+      reportToJournal(e);
       status = 1;
     }
     service.stopCycle();
@@ -92,13 +88,13 @@ int runHost(TSrvVarenta& service, const CommandLine& commandLine) {
         break;
     }
   } catch (const std::exception& e) {
-    report(e);
+    reportToJournal(e);
     status = 1;
   }
   try {
     service.ServiceDestroy();
   } catch (const std::exception& e) {
-    report(e);
+    reportToJournal(e);
     status = 1;
   }
   return status;

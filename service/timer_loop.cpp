@@ -3,7 +3,7 @@
 #include <chrono>
 #include <iostream>
 
-#include "base/error.h"
+#include "service/journal.h"
 
 namespace varenta {
 
@@ -45,7 +45,7 @@ void TimerLoop::run(const std::function<void()>& tick) {
     try {
       tick();
     } catch (const std::exception& e) {
-      std::cerr << "SrvVarenta: " << errorTypeName(e) << " - " << e.what() << std::endl;
+      reportToJournal(e);
     } catch (...) {
       std::cerr << "SrvVarenta: an error of unknown type escaped a tick" << std::endl;
     }

@@ -1,0 +1,13 @@
+#include "service/journal.h"
+
+#include <iostream>
+
+#include "base/error.h"
+
+namespace varenta {
+
+void reportToJournal(const std::exception& error) {
+  std::cerr << "SrvVarenta: " << errorTypeName(error) << " - " << error.what() << std::endl;
+}
+
+}  // namespace varenta
