@@ -1,6 +1,6 @@
 # varenta_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [SERIAL])
 # One GoogleTest executable per unit, its cases registered with CTest one by one. SERIAL: its cases
-# change something every test shares (such as the database server's password) and run alone.
+# change something every test shares (such as the database server's configuration) and run alone.
 function(varenta_test name)
   cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})

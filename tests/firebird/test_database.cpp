@@ -2,12 +2,10 @@
 
 #include <sys/stat.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 #include "base/error.h"
 #include "storedb/fb_api.h"
@@ -17,14 +15,6 @@
 
 namespace varenta::testing {
 namespace {
-
-std::string schemaScript() {
-  std::ifstream in(VARENTA_SCHEMA_SQL);
-  if (!in) throw EInOutError(std::string("Cannot read ") + VARENTA_SCHEMA_SQL);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 std::string remote(const std::string& path) {
   return std::string("127.0.0.1/") + kPort + ":" + path;
@@ -55,23 +45,15 @@ void withDpb(bool creating, F fn) {
   }
 }
 
-// The password test of the connection step gives SYSDBA another password for some tens of
-// milliseconds, and test runs of several people may share one server: a login refused in that
-// window is tried again a little later.
-template <class F>
-void loggingIn(F fn) {
-  for (int attempt = 1;; ++attempt) {
-    try {
-      fn();
-      return;
-    } catch (const EDatabaseError& e) {
-      if (attempt == 20 || e.message().find("password are not defined") == std::string::npos) throw;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-  }
-}
-
 }  // namespace
+
+std::string schemaScript() {
+  std::ifstream in(VARENTA_SCHEMA_SQL);
+  if (!in) throw EInOutError(std::string("Cannot read ") + VARENTA_SCHEMA_SQL);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
 
 TestDatabase::TestDatabase(std::string_view fileName) {
   char pattern[] = "/tmp/varenta-db-XXXXXX";
@@ -81,12 +63,10 @@ TestDatabase::TestDatabase(std::string_view fileName) {
   directory_ = std::string(pattern) + "/";
   path_ = directory_ + std::string(fileName);
   try {
-    loggingIn([&] {
-      withDpb(true, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
-        Firebird::IAttachment* created = provider->createDatabase(
-            &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
-        created->detach(&status);
-      });
+    withDpb(true, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
+      Firebird::IAttachment* created = provider->createDatabase(
+          &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
+      created->detach(&status);
     });
     configure(connection_);
     for (const std::string& statement : splitStatements(schemaScript())) exec(statement);
@@ -100,16 +80,15 @@ TestDatabase::TestDatabase(std::string_view fileName) {
 TestDatabase::~TestDatabase() {
   connection_.close();
   try {
-    loggingIn([&] {
-      withDpb(false, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
-        Firebird::IAttachment* attachment = provider->attachDatabase(
-            &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
-        attachment->dropDatabase(&status);
-      });
+    withDpb(false, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
+      Firebird::IAttachment* attachment = provider->attachDatabase(
+          &status, remote(path_).c_str(), dpb->getBufferLength(&status), dpb->getBuffer(&status));
+      attachment->dropDatabase(&status);
     });
   } catch (const Error&) {
-    // A database still in use by a test's leftover attachment cannot be dropped; its directory
-    // is removed below all the same, and the server lets go of the file when that attachment ends.
+    // A database still in use by a test's leftover attachment, or already dropped by the test,
+    // cannot be dropped; its directory is removed below all the same, and the server lets go of
+    // the file when that attachment ends.
   }
   std::error_code ignored;
   std::filesystem::remove_all(directory_, ignored);
@@ -122,7 +101,6 @@ void TestDatabase::configure(Connection& conn) const {
 }
 
 void TestDatabase::exec(std::string_view sql) {
-  loggingIn([&] { connection_.open(); });
   Query query(connection_);
   query.setSql(sql);
   query.execute();

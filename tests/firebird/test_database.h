@@ -16,6 +16,9 @@ inline constexpr const char* kPort = "3050";
 inline constexpr const char* kUser = "SYSDBA";
 inline constexpr const char* kPassword = "quenbolix";
 
+// The text of storedb/schema.sql, which creates every table the service's statements use.
+std::string schemaScript();
+
 class TestDatabase {
  public:
   // The file gets the given name in a fresh directory. Throws EDatabaseError (or EInOutError) when
