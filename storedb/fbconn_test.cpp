@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
+#include "tests/firebird/test_database.h"
 
 namespace varenta {
 namespace {
@@ -55,6 +56,20 @@ TEST(TFBConn, AFailedConnectionReachesTheCallerAndIsPrintedOnStandardOutput) {
   EXPECT_TRUE(out.starts_with("Erro ao conectar com banco de dados FB: ")) << out;
   EXPECT_NE(out.find("/nonexistent/TOLVANE.FDB"), std::string::npos) << out;
   EXPECT_FALSE(conn.connected());
+}
+
+TEST(TFBConn, ConnectsDisconnectsAndReleases) {
+  testing::TestDatabase db;
+  TFBConn helper;
+  auto conn = std::make_unique<Connection>();
+  helper.CreateConn("localhost", db.path(), "3050", "SYSDBA", "quenbolix", *conn);
+  helper.ConfigureConnection(*conn);
+  EXPECT_TRUE(helper.ConnectConn(*conn));
+  helper.DisconnectConn(*conn);
+  EXPECT_FALSE(conn->connected());
+  helper.DisconnectConn(*conn);  // closing a closed connection does nothing
+  helper.DestroyConn(conn);
+  EXPECT_EQ(conn, nullptr);
 }
 
 }  // namespace

@@ -59,8 +59,10 @@ class Query {
   // Throws EDatabaseError when the result has no such column.
   const Field& field(std::string_view name) const;
 
- private:
+  // A bound value: NULL, integer, decimal, date or text.
   using Value = std::variant<std::monostate, std::int64_t, Decimal, DateTime, std::string>;
+
+ private:
   struct Param {
     std::string name;
     Value value;

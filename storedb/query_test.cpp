@@ -90,6 +90,9 @@ TEST_F(QueryTest, WithoutTheOptionsTextIsSentAndReadAsItIs) {
   q.setInteger("seq", 1);
   q.setString("codigo", "1234567890123456789012345");
   EXPECT_THROW(q.execute(), EDatabaseError);
+  // Longer than any parameter can carry: refused before anything is sent.
+  q.setString("codigo", std::string(70000, 'x'));
+  EXPECT_THROW(q.execute(), EDatabaseError);
 }
 
 TEST_F(QueryTest, ParametersBindByKindAndColumnsReadBack) {
