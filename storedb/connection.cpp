@@ -63,12 +63,7 @@ void Connection::open() {
   // No lc_ctype: the attachment speaks the database's bytes (character set NONE), Windows-1252 here.
   fb::Status status;
   try {
-    Firebird::IXpbBuilder* dpb =
-        fb::master()->getUtilInterface()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0);
-    struct Dispose {
-      Firebird::IXpbBuilder* b;
-      ~Dispose() { b->dispose(); }
-    } disposeDpb{dpb};
+    fb::ParamBlock dpb(status, Firebird::IXpbBuilder::DPB);
     dpb->insertString(&status, isc_dpb_user_name, utf8ToCp1252(params_.value("User_Name")).c_str());
     dpb->insertString(&status, isc_dpb_password, utf8ToCp1252(params_.value("Password")).c_str());
     dpb->insertInt(&status, isc_dpb_sql_dialect, static_cast<int>(dialect));

@@ -24,6 +24,22 @@ class Status {
   Firebird::ThrowStatusWrapper wrapper_;
 };
 
+// A parameter block builder (DPB for an attachment, TPB for a transaction), disposed when it goes
+// out of scope.
+class ParamBlock {
+ public:
+  ParamBlock(Status& status, unsigned kind)
+      : builder_(master()->getUtilInterface()->getXpbBuilder(&status, kind, nullptr, 0)) {}
+  ~ParamBlock() { builder_->dispose(); }
+  ParamBlock(const ParamBlock&) = delete;
+  ParamBlock& operator=(const ParamBlock&) = delete;
+  Firebird::IXpbBuilder* operator->() const { return builder_; }
+  Firebird::IXpbBuilder* get() const { return builder_; }
+
+ private:
+  Firebird::IXpbBuilder* builder_;
+};
+
 // Owns one reference to a client interface and releases it, unless take() handed it over (the
 // calls that end an interface's life, such as commit or detach, release it themselves).
 template <class T>

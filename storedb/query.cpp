@@ -20,17 +20,14 @@ constexpr int kLockTimeoutSeconds = 10;
 const std::vector<unsigned char>& transactionParams() {
   static const std::vector<unsigned char> tpb = [] {
     fb::Status status;
-    Firebird::IXpbBuilder* b =
-        fb::master()->getUtilInterface()->getXpbBuilder(&status, Firebird::IXpbBuilder::TPB, nullptr, 0);
+    fb::ParamBlock b(status, Firebird::IXpbBuilder::TPB);
     b->insertTag(&status, isc_tpb_write);
     b->insertTag(&status, isc_tpb_read_committed);
     b->insertTag(&status, isc_tpb_rec_version);
     b->insertTag(&status, isc_tpb_wait);
     b->insertInt(&status, isc_tpb_lock_timeout, kLockTimeoutSeconds);
     const unsigned char* bytes = b->getBuffer(&status);
-    std::vector<unsigned char> out(bytes, bytes + b->getBufferLength(&status));
-    b->dispose();
-    return out;
+    return std::vector<unsigned char>(bytes, bytes + b->getBufferLength(&status));
   }();
   return tpb;
 }

@@ -25,12 +25,7 @@ template <class F>
 void withDpb(bool creating, F fn) {
   fb::Status status;
   try {
-    Firebird::IXpbBuilder* dpb =
-        fb::master()->getUtilInterface()->getXpbBuilder(&status, Firebird::IXpbBuilder::DPB, nullptr, 0);
-    struct Dispose {
-      Firebird::IXpbBuilder* b;
-      ~Dispose() { b->dispose(); }
-    } dispose{dpb};
+    fb::ParamBlock dpb(status, Firebird::IXpbBuilder::DPB);
     dpb->insertString(&status, isc_dpb_user_name, kUser);
     dpb->insertString(&status, isc_dpb_password, kPassword);
     if (creating) {
@@ -39,7 +34,7 @@ void withDpb(bool creating, F fn) {
       dpb->insertInt(&status, isc_dpb_force_write, 0);  // nothing to keep: no disk syncs
     }
     fb::Ref<Firebird::IProvider> provider(fb::master()->getDispatcher());
-    fn(status, provider.get(), dpb);
+    fn(status, provider.get(), dpb.get());
   } catch (const Firebird::FbException& e) {
     fb::raise(e);
   }
