@@ -2,11 +2,15 @@
 
 #include <rapidjson/document.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
+#include <iterator>
 #include <regex>
 #include <sstream>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "api/base64.h"
 #include "base/error.h"
@@ -39,6 +43,21 @@ const std::regex kLotes(
 const std::regex kSolicitudes(
     R"(/api-minoristas/api/v2/minoristas/([^/]*)/locales/([^/]*)/solicitudes/(movimientos|cierresDiarios))");
 const std::regex kPromociones(R"(/pmkt-rest-api/v2/minoristas/([^/]*)/locales/([^/]*)/promociones)");
+
+// httplib files the peer's and its own address and port among the headers, after the ones that came
+// on the wire (so each is the last of its name); the journal keeps only what the client sent.
+std::vector<std::pair<std::string, std::string>> sentHeaders(const httplib::Headers& headers) {
+  std::vector<httplib::Headers::const_iterator> added;
+  for (const char* name : {"REMOTE_ADDR", "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"}) {
+    const auto [first, last] = headers.equal_range(name);
+    if (first != last) added.push_back(std::prev(last));
+  }
+  std::vector<std::pair<std::string, std::string>> sent;
+  for (auto header = headers.begin(); header != headers.end(); ++header) {
+    if (std::find(added.begin(), added.end(), header) == added.end()) sent.emplace_back(*header);
+  }
+  return sent;
+}
 
 }  // namespace
 
@@ -86,8 +105,7 @@ void CloudStandIn::handle(const httplib::Request& request, httplib::Response& re
   const std::string query = question == std::string::npos ? "" : request.target.substr(question + 1);
   if (path.starts_with("/standin/")) return control(path, request, response);
 
-  journal_.append(
-      {request.method, path, query, {request.headers.begin(), request.headers.end()}, request.body});
+  journal_.append({request.method, path, query, sentHeaders(request.headers), request.body});
 
   StandInForcing forcing;
   if (takeForcing(forcing)) {
