@@ -5,7 +5,7 @@
 namespace varenta {
 namespace {
 
-TEST(Base64Test, EncodesAndDecodesTheStandardVectors) {
+TEST(Base64Test, EncodesTheStandardVectors) {
   const struct {
     const char* bytes;
     const char* text;
@@ -19,16 +19,7 @@ TEST(Base64Test, EncodesAndDecodesTheStandardVectors) {
       {":", "Og=="},
       {"jos\xC3\xA9:s\xC3\xAA\xFF", "am9zw6k6c8Oq/w=="},  // UTF-8 bytes and a byte that uses "/"
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(base64Encode(c.bytes), c.text);
-    EXPECT_EQ(base64Decode(c.text), c.bytes);
-  }
-}
-
-TEST(Base64Test, RejectsWhatIsNotPaddedBase64) {
-  for (const char* text : {"Zg=", "Zg", "Z===", "Zg==Zg==", "Zm9*", "Zm 9v", "=Zm9"}) {
-    EXPECT_EQ(base64Decode(text), std::nullopt) << text;
-  }
+  for (const auto& c : cases) EXPECT_EQ(base64Encode(c.bytes), c.text) << c.bytes;
 }
 
 }  // namespace
