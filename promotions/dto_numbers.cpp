@@ -14,6 +14,7 @@ bool hasExponent(std::string_view text) {
 }  // namespace
 
 double floatFromText(std::string_view text) {
+  text = withoutPlusSign(text);
   // from_chars also reads "inf", "nan" and friends, which are no numbers here.
   if (text.find_first_not_of("0123456789+-.eE") != std::string_view::npos) return 0;
   double value = 0;

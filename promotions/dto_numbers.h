@@ -11,9 +11,16 @@
 
 namespace varenta {
 
-// A decimal integer (optional "-", digits) that fits the type, or 0.
+// The text without a leading "+" sign, so that "+7" reads as 7 to every numeric kind, as it does to
+// the fixed-point one; a sign alone or "+-" stays and reads as no number.
+constexpr std::string_view withoutPlusSign(std::string_view text) {
+  return text.size() > 1 && text[0] == '+' && text[1] != '+' && text[1] != '-' ? text.substr(1) : text;
+}
+
+// A decimal integer (optional sign, digits) that fits the type, or 0.
 template <std::integral Int>
 Int integerFromText(std::string_view text) {
+  text = withoutPlusSign(text);
   Int value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   return ec == std::errc() && end == text.data() + text.size() ? value : 0;
