@@ -1,35 +1,51 @@
 #include "storedb/tolvane_ini.h"
 
-#include <ini.h>
-
+#include <fstream>
 #include <optional>
+#include <string_view>
 
 #include "base/text.h"
 
 namespace varenta {
 namespace {
 
-struct Found {
-  std::optional<std::string> server;
-  std::optional<std::string> path;
-};
-
-// As the platform's own INI reading does, the first occurrence of a key wins.
-int onEntry(void* user, const char* section, const char* name, const char* value) {
-  auto& found = *static_cast<Found*>(user);
-  if (!asciiIEquals(section, "Tolvane")) return 1;
-  if (asciiIEquals(name, "Servidor") && !found.server) found.server = value;
-  if (asciiIEquals(name, "Caminho") && !found.path) found.path = value;
-  return 1;
+std::string_view unquoted(std::string_view value) {
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    return value.substr(1, value.size() - 2);
+  return value;
 }
 
 }  // namespace
 
+// The file is read as the store system's own INI reading reads it: blanks around lines, names and
+// values do not count (an indented line is a line of its own, never the rest of the one above), a
+// line may be as long as it likes, everything after the first "=" is the value (a ";" in it
+// included), and a value wholly in single or double quotes loses them.
 DatabaseLocation readDatabaseLocation(const std::string& programDir) {
-  Found found;
-  // A malformed line is skipped and reading goes on; a missing file reads as empty.
-  ini_parse((programDir + "Tolvane.ini").c_str(), onEntry, &found);
-  return {found.server.value_or("localhost"), found.path.value_or(programDir + "TOLVANE.FDB")};
+  std::optional<std::string> server;
+  std::optional<std::string> path;
+  std::ifstream in(programDir + "Tolvane.ini");  // a missing file reads as empty
+  std::string text;
+  bool inTolvane = false;
+  for (bool first = true; std::getline(in, text); first = false) {
+    std::string_view line = text;
+    if (first && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
+    line = trimBlanksAndControls(line);
+    if (line.starts_with('[')) {
+      // An unclosed section line changes nothing: the lines after it stay where they were.
+      if (const std::size_t end = line.find(']'); end != std::string_view::npos)
+        inTolvane = asciiIEquals(trimBlanksAndControls(line.substr(1, end - 1)), "Tolvane");
+      continue;
+    }
+    const std::size_t equals = line.find('=');
+    if (!inTolvane || equals == std::string_view::npos) continue;
+    const std::string_view name = trimBlanksAndControls(line.substr(0, equals));
+    const std::string value(unquoted(trimBlanksAndControls(line.substr(equals + 1))));
+    // The first occurrence of a key wins.
+    if (asciiIEquals(name, "Servidor") && !server) server = value;
+    if (asciiIEquals(name, "Caminho") && !path) path = value;
+  }
+  return {server.value_or("localhost"), path.value_or(programDir + "TOLVANE.FDB")};
 }
 
 }  // namespace varenta

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace varenta {
 namespace {
@@ -13,14 +14,15 @@ TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
   char pattern[] = "/tmp/varenta-ini-XXXXXX";
   ASSERT_NE(mkdtemp(pattern), nullptr);
   const std::string dir = std::string(pattern) + "/";
+  const std::string longPath = "/data/" + std::string(300, 'x') + ".fdb";
   struct Case {
     const char* name;
-    const char* ini;  // nullptr: no file
+    std::optional<std::string> ini;  // none: no file
     const char* server;
     std::string path;
   };
   const Case cases[] = {
-      {"no file", nullptr, "localhost", dir + "TOLVANE.FDB"},
+      {"no file", std::nullopt, "localhost", dir + "TOLVANE.FDB"},
       {"both keys", "[Tolvane]\nServidor=10.1.1.5\nCaminho=C:\\Olvessa\\TOLVANE.FDB\n", "10.1.1.5",
        "C:\\Olvessa\\TOLVANE.FDB"},
       {"only the path, any letter case", "[TOLVANE]\ncaminho = /data/store.fdb\n", "localhost",
@@ -30,11 +32,16 @@ TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
       {"malformed lines skipped",
        "[Tolvane]\nthis line means nothing\nServidor=srv\n[broken\nCaminho=/p.fdb\n", "srv", "/p.fdb"},
       {"first occurrence wins", "[Tolvane]\nServidor=a\nSERVIDOR=b\n", "a", dir + "TOLVANE.FDB"},
+      {"indented keys, CR LF line ends",
+       "\xEF\xBB\xBF[Tolvane]\r\n  Servidor = db1\r\n\tCaminho = /d/x.fdb\r\n", "db1", "/d/x.fdb"},
+      {"a long path", "[Tolvane]\nCaminho=" + longPath + "\nServidor=db2\n", "db2", longPath},
+      {"quotes around a value go, a semicolon in it stays",
+       "[Tolvane]\nServidor=\"db3\"\nCaminho=/dados/loja ;1/x.fdb\n", "db3", "/dados/loja ;1/x.fdb"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::filesystem::remove(dir + "Tolvane.ini");
-    if (c.ini) std::ofstream(dir + "Tolvane.ini") << c.ini;
+    if (c.ini) std::ofstream(dir + "Tolvane.ini") << *c.ini;
     const DatabaseLocation location = readDatabaseLocation(dir);
     EXPECT_EQ(location.server, c.server);
     EXPECT_EQ(location.path, c.path);
