@@ -23,16 +23,22 @@ stop_server() {
   for _ in $(seq 1 100); do listening || return 0; sleep 0.1; done
 }
 
-# Tries the password over a remote attachment to a throw-away database.
+# Tries the password over a remote attachment to a throw-away database. Answers 0 when it works,
+# 1 when the server refuses the login, and stops the script on any other failure: the server is
+# shared, and only a refused password is a reason to stop it.
 password_works() {
-  local dir db
+  local dir db out rc=0
   dir=$(mktemp -d) && chmod 0777 "$dir"
   db="$dir/probe.fdb"
-  printf "CREATE DATABASE '127.0.0.1/3050:%s' USER 'SYSDBA' PASSWORD '%s';\nDROP DATABASE;\n" "$db" "$PASSWORD" |
-    isql-fb -q >/dev/null 2>&1
-  local rc=$?
+  out=$(printf "CREATE DATABASE '127.0.0.1/3050:%s' USER 'SYSDBA' PASSWORD '%s';\nDROP DATABASE;\n" "$db" "$PASSWORD" |
+    isql-fb -q 2>&1) || rc=$?
   rm -rf "$dir"
-  return $rc
+  [ "$rc" -eq 0 ] && return 0
+  case "$out" in
+    *"SQLSTATE = 28000"*) return 1 ;;
+  esac
+  echo "firebird-up: the server fails for another reason than the password: $out" >&2
+  exit 1
 }
 
 listening || start_server
