@@ -1,6 +1,7 @@
 #include "service/log_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,7 +16,8 @@ namespace varenta {
 namespace {
 
 // Both service threads log; one lock for the whole process keeps their open-append-close
-// sequences apart, so neither finds the file busy.
+// sequences apart, so neither finds the file busy. Other processes of the program writing the same
+// file (an installation run beside the running service) are kept apart by a lock on the file itself.
 std::mutex& fileLock() {
   static std::mutex lock;
   return lock;
@@ -62,6 +64,8 @@ void LogFile::DoSaveLog(std::string_view message) {
   const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) failWith(errno);
   try {
+    while (flock(fd, LOCK_EX) != 0)
+      if (errno != EINTR) failWith(errno);
     const off_t size = lseek(fd, 0, SEEK_END);
     if (size < 0) failWith(errno);
     const off_t end = endBeforeCtrlZ(fd, size);

@@ -1,9 +1,12 @@
 #include "service/log_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -82,23 +85,38 @@ TEST_F(LogFileTest, FailsWithTheSystemsTextAndWritesNothing) {
   }
 }
 
-TEST_F(LogFileTest, LinesFromTwoThreadsNeverMix) {
+TEST_F(LogFileTest, LinesFromTwoThreadsAndAnotherProcessNeverMix) {
   constexpr int kLines = 300;
-  const auto writer = [&](const std::string& text) {
-    for (int i = 0; i < kLines; ++i) log.DoSaveLog(text);
+  const auto writer = [&](char letter) {
+    for (int i = 0; i < kLines; ++i) log.DoSaveLog(std::string(50, letter));
   };
-  std::thread a(writer, std::string(50, 'a'));
-  std::thread b(writer, std::string(50, 'b'));
+  // Forked before the threads exist, so the child finds the process's lock free.
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    try {
+      writer('c');
+    } catch (...) {
+      _exit(1);
+    }
+    _exit(0);
+  }
+  std::thread a(writer, 'a');
+  std::thread b(writer, 'b');
   a.join();
   b.join();
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+
   std::istringstream lines(readBytes(log.path()));
-  int count = 0;
-  for (std::string line; std::getline(lines, line); ++count) {
-    EXPECT_TRUE(line == "05/03/2024 14:07:09 - " + std::string(50, 'a') + "\r" ||
-                line == "05/03/2024 14:07:09 - " + std::string(50, 'b') + "\r")
-        << line;
+  std::map<char, int> counts;
+  for (std::string line; std::getline(lines, line);) {
+    const char letter = line.size() > 22 ? line[22] : '?';
+    EXPECT_EQ(line, "05/03/2024 14:07:09 - " + std::string(50, letter) + "\r");
+    ++counts[letter];
   }
-  EXPECT_EQ(count, 2 * kLines);
+  EXPECT_EQ(counts, (std::map<char, int>{{'a', kLines}, {'b', kLines}, {'c', kLines}}));
 }
 
 }  // namespace
