@@ -33,6 +33,9 @@ LoopbackListener::LoopbackListener(std::unique_ptr<Server> server) : server_(std
   port_ = s.bind_to_any_port("127.0.0.1");
   if (port_ <= 0) throw std::runtime_error("cannot bind a loopback port");
   server_->thread = std::thread([&s] { s.listen_after_bind(); });
+  // stop() leaves a server alone that has not begun to listen, which would then never return:
+  // hand out the listener only once it listens.
+  while (!s.is_running()) std::this_thread::yield();
 }
 
 LoopbackListener::~LoopbackListener() {
