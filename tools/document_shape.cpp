@@ -46,11 +46,23 @@ struct Fault {
 bool isString(const Node& n) {
   return n.value.IsString();
 }
+bool isText(const Node& n) {
+  return n.value.IsString() && n.value.GetStringLength() > 0;
+}
+// A number as the store's writer puts it: the shortest digits, no trailing zero or point, a capital E
+// in the exponent form (12.5, 0.0001, 1E-6, 1.5E20).
 bool isNumber(const Node& n) {
-  return n.value.IsNumber();
+  static const std::regex kWritten(R"(-?(0|[1-9]\d*)(\.\d*[1-9])?(E-?[1-9]\d*)?)");
+  return n.value.IsNumber() && std::regex_match(n.raw.GetString(), kWritten);
 }
 bool isInteger(const Node& n) {
   return n.value.IsInt64();
+}
+bool isOne(const Node& n) {
+  return isInteger(n) && n.value.GetInt64() == 1;
+}
+bool isZero(const Node& n) {
+  return isInteger(n) && n.value.GetInt64() == 0;
 }
 
 bool matches(const Node& n, const char* pattern) {
@@ -93,7 +105,7 @@ void checkDetail(const Node& line) {
                       {"importeUnitario", isNumber},
                       {"importe", isNumber},
                       {"descuento", isNumber},
-                      {"recargo", isNumber}});
+                      {"recargo", isZero}});
 }
 
 void checkPayment(const Node& payment) {
@@ -104,20 +116,24 @@ void checkPayment(const Node& payment) {
   };
   const Check currency = [](const Node& n) { return matches(n, "986"); };
   if (!payment.value.IsObject() || payment.value.MemberCount() <= 4) {
-    expectObject(payment, {{"codigoTipoPago", kind},
-                           {"codigoMoneda", currency},
-                           {"importe", isNumber},
-                           {"cotizacion", isNumber}});
+    expectObject(
+        payment,
+        {{"codigoTipoPago", kind}, {"codigoMoneda", currency}, {"importe", isNumber}, {"cotizacion", isOne}});
     return;
   }
+  // The card keys come only with an authorisation; the last digits are drawn from 1000 to 9999 when
+  // the store has none, and an empty bin is sent as "123456".
+  const Check lastDigits = [](const Node& n) {
+    return isText(n) || (isInteger(n) && n.value.GetInt64() >= 1000 && n.value.GetInt64() <= 9999);
+  };
   expectObject(payment, {{"codigoTipoPago", kind},
                          {"codigoMoneda", currency},
                          {"importe", isNumber},
-                         {"cotizacion", isNumber},
-                         {"ultimosDigitosTarjeta", [](const Node& n) { return isString(n) || isInteger(n); }},
-                         {"numeroAutorizacion", isString},
+                         {"cotizacion", isOne},
+                         {"ultimosDigitosTarjeta", lastDigits},
+                         {"numeroAutorizacion", isText},
                          {"codigoTarjeta", [](const Node& n) { return n.value.IsNull(); }},
-                         {"bin", isString}});
+                         {"bin", isText}});
   const std::int64_t code = payment.member("codigoTipoPago").value.GetInt64();
   if (code != 10 && code != 13) fail("TARJETA_EN_PAGO_SIN_TARJETA", payment.field);
 }
@@ -127,11 +143,11 @@ void checkMovement(const Node& movement) {
       movement,
       {{"fecha",
         [](const Node& n) { return matches(n, R"(\d{4}-\d{2}-\d{2}T\d{2}:\d{2}:\d{2}\.\d{3}-0300)"); }},
-       {"numero", [](const Node& n) { return isString(n) && n.value.GetStringLength() > 0; }},
+       {"numero", isText},
        {"descuentoTotal", isNumber},
        {"recargoTotal", isNumber},
        {"codigoMoneda", [](const Node& n) { return matches(n, "986"); }},
-       {"cotizacion", isNumber},
+       {"cotizacion", isOne},
        {"total", isNumber},
        {"cancelacion", [](const Node& n) { return n.value.IsBool(); }},
        {"documentoCliente", [](const Node& n) { return isString(n) || n.value.IsNull(); }},
@@ -148,7 +164,7 @@ void checkMovement(const Node& movement) {
 
 void checkClosing(const Node& record) {
   const Check amount = [](const Node& n) {
-    return isNumber(n) && std::regex_match(n.raw.GetString(), std::regex(R"(-?\d+\.\d{2})"));
+    return n.value.IsNumber() && std::regex_match(n.raw.GetString(), std::regex(R"(-?\d+\.\d{2})"));
   };
   const Check count = [](const Node& n) { return isInteger(n) && n.value.GetInt64() >= 0; };
   expectObject(record, {{"montoVentaLiquida", amount},
@@ -160,7 +176,37 @@ void checkClosing(const Node& record) {
     fail("CAMPO_INVALIDO", record.fieldOf("fechaVentas"));
 }
 
-std::optional<ShapeFault> checkBatch(std::string_view body, const std::function<void(const Node&)>& element) {
+// The movement is the writer's compact form: no blank outside strings, and inside them only its
+// eight escapes (a slash always escaped, no character as \u).
+bool isCompact(std::string_view body) {
+  bool inString = false;
+  for (std::size_t i = 0; i < body.size(); ++i) {
+    const char c = body[i];
+    if (!inString) {
+      if (c == ' ' || c == '\t' || c == '\n' || c == '\r') return false;
+      inString = c == '"';
+    } else if (c == '"') {
+      inString = false;
+    } else if (c == '/') {
+      return false;
+    } else if (c == '\\' && std::string_view("btnfr\"/\\").find(body[++i]) == std::string_view::npos) {
+      return false;  // the parser already saw that a character follows every backslash
+    }
+  }
+  return true;
+}
+
+// The closing is put together as text with fixed spacing: ": " in a pair, ", " between pairs and
+// " }]" at the end.
+bool isClosingLayout(std::string_view body) {
+  static const std::regex kLayout(
+      R"(\[\{"montoVentaLiquida": [^ ,]+, "montoCancelaciones": [^ ,]+, "cantidadMovimientos": [^ ,]+, )"
+      R"("fechaVentas": "[^"]*", "cantidadCancelaciones": [^ ,]+ \}\])");
+  return std::regex_match(body.begin(), body.end(), kLayout);
+}
+
+std::optional<ShapeFault> checkBatch(std::string_view body, const std::function<void(const Node&)>& element,
+                                     bool (*laidOut)(std::string_view)) {
   rapidjson::Document value;
   rapidjson::Document raw;
   value.Parse<rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag>(body.data(),
@@ -173,17 +219,18 @@ std::optional<ShapeFault> checkBatch(std::string_view body, const std::function<
   } catch (const Fault& fault) {
     return fault.shape;
   }
+  if (!laidOut(body)) return ShapeFault{"FORMATO_INVALIDO", ""};
   return std::nullopt;
 }
 
 }  // namespace
 
 std::optional<ShapeFault> checkMovementBatch(std::string_view body) {
-  return checkBatch(body, checkMovement);
+  return checkBatch(body, checkMovement, isCompact);
 }
 
 std::optional<ShapeFault> checkClosingDocument(std::string_view body) {
-  return checkBatch(body, checkClosing);
+  return checkBatch(body, checkClosing, isClosingLayout);
 }
 
 }  // namespace varenta

@@ -1,7 +1,8 @@
 #pragma once
 // The stand-in's check of what the store posts: a movement batch (a JSON array holding one
 // movement) and a closing document (a JSON array holding one daily record), each with its keys in
-// their fixed order and every value of its kind. The cloud answers a fault with the code here.
+// their fixed order, every value of its kind and written in its form, and the text laid out as the
+// store writes it. The cloud answers a fault with the code here.
 
 #include <optional>
 #include <string>

@@ -39,6 +39,12 @@ TEST(DocumentShapeTest, AcceptsWellFormedDocuments) {
   EXPECT_EQ(
       checkMovementBatch(replaced(kMovement, R"("documentoCliente":null)", R"("documentoCliente":"123")")),
       std::nullopt);
+  EXPECT_EQ(checkMovementBatch(replaced(kMovement, "DIPIRONA", "DIPIRONA 1G\\/10 \\\"\\\\\\t\xC3\x87")),
+            std::nullopt);
+  EXPECT_EQ(checkMovementBatch(
+                replaced(kMovement, R"("ultimosDigitosTarjeta":4321)", R"("ultimosDigitosTarjeta":"4321")")),
+            std::nullopt);
+  EXPECT_EQ(checkMovementBatch(replaced(kMovement, R"("total":9.5)", R"("total":1.5E20)")), std::nullopt);
   EXPECT_EQ(checkClosingDocument(kClosing), std::nullopt);
   EXPECT_EQ(checkClosingDocument(replaced(kClosing, "812.50", "-12.30")), std::nullopt);
 }
@@ -55,6 +61,12 @@ TEST(DocumentShapeTest, NamesTheFaultOfAMovementBatch) {
       {"14:07:09.000-0300", "14:07:09-03:00", "CAMPO_INVALIDO", "fecha"},
       {"2024-03-05", "2024-02-30", "CAMPO_INVALIDO", "fecha"},
       {R"("total":9.5)", R"("total":"9.5")", "CAMPO_INVALIDO", "total"},
+      // Numbers and fixed values exactly as the store's writer puts them.
+      {R"("total":9.5)", R"("total":9.50)", "CAMPO_INVALIDO", "total"},
+      {R"("importeUnitario":10)", R"("importeUnitario":1e1)", "CAMPO_INVALIDO",
+       "detalles[0].importeUnitario"},
+      {R"("cotizacion":1,"total")", R"("cotizacion":1.0,"total")", "CAMPO_INVALIDO", "cotizacion"},
+      {R"("recargo":0})", R"("recargo":0.5})", "CAMPO_INVALIDO", "detalles[0].recargo"},
       {R"("cancelacion":false)", R"("cancelacion":0)", "CAMPO_INVALIDO", "cancelacion"},
       {R"("codigoCanalVenta":1)", R"("codigoCanalVenta":1.0)", "CAMPO_INVALIDO", "codigoCanalVenta"},
       {R"("codigoMoneda":"986","cotizacion":1,"total")", R"("codigoMoneda":"BRL","cotizacion":1,"total")",
@@ -67,9 +79,21 @@ TEST(DocumentShapeTest, NamesTheFaultOfAMovementBatch) {
        "", "MOVIMIENTO_SIN_DETALLES", "detalles"},
       {R"("codigoTipoPago":9)", R"("codigoTipoPago":7)", "CAMPO_INVALIDO", "pagos[1].codigoTipoPago"},
       {R"("codigoTarjeta":null)", R"("codigoTarjeta":"")", "CAMPO_INVALIDO", "pagos[0].codigoTarjeta"},
+      {R"("ultimosDigitosTarjeta":4321)", R"("ultimosDigitosTarjeta":999)", "CAMPO_INVALIDO",
+       "pagos[0].ultimosDigitosTarjeta"},
+      {R"("ultimosDigitosTarjeta":4321)", R"("ultimosDigitosTarjeta":"")", "CAMPO_INVALIDO",
+       "pagos[0].ultimosDigitosTarjeta"},
+      {R"("numeroAutorizacion":"000123")", R"("numeroAutorizacion":"")", "CAMPO_INVALIDO",
+       "pagos[0].numeroAutorizacion"},
+      {R"("bin":"123456")", R"("bin":"")", "CAMPO_INVALIDO", "pagos[0].bin"},
       {R"("codigoTipoPago":13)", R"("codigoTipoPago":11)", "TARJETA_EN_PAGO_SIN_TARJETA", "pagos[0]"},
       {R"("importe":4.5,"cotizacion":1})", R"("importe":4.5})", "CAMPO_FALTANTE_O_FUERA_DE_ORDEN",
        "pagos[1].cotizacion"},
+      // The compact text: no blank between tokens, a slash escaped, no character as \u.
+      {R"("numero":"15",)", R"("numero": "15",)", "FORMATO_INVALIDO", ""},
+      {"}]}]", "}]}]\n", "FORMATO_INVALIDO", ""},
+      {"DIPIRONA", "DIPIRONA 1G/10", "FORMATO_INVALIDO", ""},
+      {"DIPIRONA", R"(DIPIRONA \u00c7)", "FORMATO_INVALIDO", ""},
   };
   for (const Case& c : cases) {
     const std::string body = c.from == kMovement ? "[{\"fecha\":" : replaced(kMovement, c.from, c.to);
@@ -90,6 +114,11 @@ TEST(DocumentShapeTest, NamesTheFaultOfAClosingDocument) {
       {"2024-03-04", "2023-02-29", "CAMPO_INVALIDO", "fechaVentas"},
       {R"(, "cantidadCancelaciones": 0 )", "", "CAMPO_FALTANTE_O_FUERA_DE_ORDEN", "cantidadCancelaciones"},
       {"}]", "},{}]", "LOTE_INVALIDO", ""},
+      // The spacing of the text is fixed.
+      {R"(: 0.00, )", R"(:0.00, )", "FORMATO_INVALIDO", ""},
+      {R"(, "fechaVentas")", R"(,"fechaVentas")", "FORMATO_INVALIDO", ""},
+      {" }]", "}]", "FORMATO_INVALIDO", ""},
+      {"[{", " [{", "FORMATO_INVALIDO", ""},
   };
   for (const Case& c : cases) {
     const std::string body = replaced(kClosing, c.from, c.to);
