@@ -13,9 +13,12 @@ std::chrono::milliseconds ServiceOptions::scaled(std::chrono::milliseconds wait)
 }
 
 double parseTimeScale(std::string_view text) {
+  // Beyond a million the longest wait (the three minutes before the first tick) no longer fits the
+  // clock the waits are counted on, and would come at once instead of never.
+  constexpr double kLargest = 1e6;
   const auto fail = [&] {
     throw EConvertError("VARENTA_TIME_SCALE: \"" + std::string(text) +
-                        "\" is not a positive decimal number (such as 0.01 or 2)");
+                        "\" is not a positive decimal number up to 1000000 (such as 0.01 or 2)");
   };
   const auto dot = text.find('.');
   const std::string_view whole = text.substr(0, dot);
@@ -27,7 +30,7 @@ double parseTimeScale(std::string_view text) {
       (dot != std::string_view::npos && fraction.empty()))
     fail();
   const double scale = std::strtod(std::string(text).c_str(), nullptr);
-  if (!(scale > 0) || !std::isfinite(scale)) fail();
+  if (!(scale > 0) || scale > kLargest) fail();
   return scale;
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // ServiceOptions: the two switches that let tests and the demo run the real service in seconds.
-//   VARENTA_TIME_SCALE   a positive decimal (default 1) multiplying every wait of the service: the
-//                        first tick, every timer period and both pauses. Dates compared with sync
-//                        marks are never scaled.
+//   VARENTA_TIME_SCALE   a positive decimal up to 1000000 (default 1) multiplying every wait of the
+//                        service: the first tick, every timer period and both pauses. Dates compared
+//                        with sync marks are never scaled.
 //   VARENTA_PROBE_HOSTS  "host[:port],..." in place of the compiled-in probe hosts.
 // Nothing else in the service's behaviour depends on the environment.
 
@@ -25,7 +25,7 @@ struct ServiceOptions {
 // Throws EConvertError when a switch is set to something it cannot mean.
 ServiceOptions optionsFromEnvironment();
 
-// "0.01", "2", "1.5"; throws EConvertError for anything else, zero included.
+// "0.01", "2", "1.5"; throws EConvertError for anything else, zero and more than 1000000 included.
 double parseTimeScale(std::string_view text);
 
 }  // namespace varenta

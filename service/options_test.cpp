@@ -9,10 +9,11 @@ namespace varenta {
 namespace {
 
 TEST(TimeScale, PositiveDecimalsOnly) {
-  for (auto [text, scale] : {std::pair{"1", 1.0}, {"0.01", 0.01}, {"2.5", 2.5}, {"007", 7.0}})
+  for (auto [text, scale] :
+       {std::pair{"1", 1.0}, {"0.01", 0.01}, {"2.5", 2.5}, {"007", 7.0}, {"1000000", 1e6}})
     EXPECT_DOUBLE_EQ(parseTimeScale(text), scale) << text;
-  for (const char* bad :
-       {"", "0", "0.000", "-1", "+1", "abc", "1e-3", ".5", "1.", " 1", "1 ", "inf", "nan", "1,5"})
+  for (const char* bad : {"", "0", "0.000", "-1", "+1", "abc", "1e-3", ".5", "1.", " 1", "1 ", "inf", "nan",
+                          "1,5", "1000000.5", "100000000000"})
     EXPECT_THROW(parseTimeScale(bad), EConvertError) << bad;
 }
 
