@@ -25,9 +25,11 @@ class TaskRecordingService : public TSrvVarenta {
 TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheDatabase) {
   testing::TestDatabase db;
   db.exec(
-      "insert into padrao (codigo, cgc, varenta_url1, varenta_datainicio, varenta_verificareenvio, "
-      "varenta_verificapromo, varenta_ultcaixa) values (1, '1', 'https://cloud/', '2024-06-01', "
-      "'2024-06-20 08:00:00', '2024-06-20 08:30:00', '2024-06-19')");
+      "insert into padrao (codigo, cgc, varenta_url1, varenta_usuario, varenta_senha, varenta_idempresa, "
+      "varenta_datainicio, varenta_verificareenvio, varenta_verificapromo, varenta_ultcaixa) values (1, '1', "
+      "'https://cloud/', 'loja', 'segredo', '12', '2024-06-01', '2024-06-20 08:00:00', '2024-06-20 "
+      "08:30:00', "
+      "'2024-06-19')");
   std::ofstream(db.directory() + "Tolvane.ini") << "[Tolvane]\nCaminho=" << db.path() << "\n";
 
   RecordingLog log;
@@ -39,6 +41,14 @@ TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheData
   service.VarentaTimerTimer();
   EXPECT_TRUE(service.DbConnected);
   EXPECT_EQ(service.Settings.baseUrl, "https://cloud/");
+  // The cloud client gets the loaded context; the register and body stay for the posting tasks.
+  const ClientContext& context = service.Varenta.context();
+  EXPECT_EQ(context.BaseUrl, "https://cloud/");
+  EXPECT_EQ(context.Usuario, "loja");
+  EXPECT_EQ(context.Senha, "segredo");
+  EXPECT_EQ(context.IdEmpresa, "12");
+  EXPECT_EQ(context.IdLocal, "1");
+  EXPECT_TRUE(context.Caixa.empty() && context.JsonEnvio.empty());
   EXPECT_TRUE(service.tasks.empty());
 
   service.VarentaTimerTimer();  // only the closing mark is behind today

@@ -93,10 +93,22 @@ bool TSrvVarenta::isInternetOk() {
 
 void TSrvVarenta::IniConn() {
   varenta::IniConn({{Db, Settings, VarentaTimer, clock_, log_}, FBConn, DbLocation, DbConnected, ProgramDir});
+  updateClientContext();
 }
 
 void TSrvVarenta::GetCredenciaisVarenta() {
   varenta::GetCredenciaisVarenta({Db, Settings, VarentaTimer, clock_, log_});
+  updateClientContext();
+}
+
+// A failed load leaves Settings as they were, so the context is rewritten with the same values.
+void TSrvVarenta::updateClientContext() {
+  ClientContext& context = Varenta.context();
+  context.BaseUrl = Settings.baseUrl;
+  context.Usuario = Settings.usuario;
+  context.Senha = Settings.senha;
+  context.IdEmpresa = Settings.idEmpresa;
+  context.IdLocal = Settings.idLocal;
 }
 
 // The tasks are carried out by their subsystems; while one is not part of the build, its step has

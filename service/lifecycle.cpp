@@ -9,6 +9,7 @@ using std::chrono::milliseconds;
 TSrvVarenta::TSrvVarenta(ServiceLog& log, Clock& clock, ServiceOptions options)
     : log_(log), clock_(clock), options_(std::move(options)), loop_(VarentaTimer, options_.timeScale) {}
 
+// FBConn and Varenta, which the event makes when there are none, are members made with the module.
 void TSrvVarenta::ServiceCreate() {
   DoSaveLog("Serviço criado");
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 
+#include "api/varenta_client.h"
 #include "base/clock.h"
 #include "base/datetime.h"
 #include "base/log.h"
@@ -60,7 +61,7 @@ class TSrvVarenta {
   virtual void EnviarVendasVarenta();
 
   void DoSaveLog(std::string_view message) { log_.DoSaveLog(message); }
-  // Reloads Settings from the store database.
+  // Reloads Settings from the store database and hands the cloud client its new context.
   void GetCredenciaisVarenta();
 
   Timer VarentaTimer;
@@ -74,9 +75,12 @@ class TSrvVarenta {
   TFBConn FBConn;
   DatabaseLocation DbLocation;
   std::string ProgramDir = executableDir();
+  // The cloud client; every settings load gives it the credentials, base URL and store numbers.
+  TVarenta Varenta;
 
  private:
   void rearm(std::chrono::milliseconds period);
+  void updateClientContext();
 
   ServiceLog& log_;
   Clock& clock_;
