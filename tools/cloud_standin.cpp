@@ -83,6 +83,10 @@ void CloudStandIn::run() {
   server_->listen_after_bind();
 }
 
+bool CloudStandIn::running() const {
+  return server_->is_running();
+}
+
 void CloudStandIn::stop() {
   server_->stop();
 }

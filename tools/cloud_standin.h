@@ -60,6 +60,7 @@ class CloudStandIn {
   int bind(int port);
   // Serves until stop() is called (from any thread).
   void run();
+  bool running() const;
   void stop();
 
  private:

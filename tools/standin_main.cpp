@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -76,13 +78,18 @@ int main(int argc, char** argv) {
       std::ofstream(partial) << bound << "\n";
       std::rename(partial.c_str(), portFile.c_str());
     }
-    std::thread stopper([&standIn, &stopSignals] {
+    std::atomic<bool> ended{false};
+    std::thread stopper([&standIn, &stopSignals, &ended] {
       int signal = 0;
       sigwait(&stopSignals, &signal);
+      // A stop that comes before the server listens would be ignored and leave it listening for
+      // good: wait until it listens, or until run() has given up.
+      while (!standIn.running() && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       standIn.stop();
     });
     standIn.run();
     // run() also ends when listening fails; wake the stopper so it can be joined.
+    ended = true;
     pthread_kill(stopper.native_handle(), SIGTERM);
     stopper.join();
   } catch (const varenta::Error& error) {
