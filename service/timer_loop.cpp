@@ -40,8 +40,9 @@ void TimerLoop::run(const std::function<void()>& tick) {
     std::uint64_t seen = 0;
     if (!waitForExpiry(seen)) continue;
     std::lock_guard ticking(tick_mutex_);
-    // Whoever held the tick lock meanwhile may have disabled or re-armed the timer.
-    if (stopping_ || !timer_.enabled() || timer_.generation() != seen) continue;
+    // Whoever held the tick lock meanwhile may have disabled or re-armed the timer, and whoever
+    // waits for it comes first.
+    if (stopping_ || excluding_ > 0 || !timer_.enabled() || timer_.generation() != seen) continue;
     try {
       tick();
     } catch (const std::exception& e) {

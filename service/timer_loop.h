@@ -4,7 +4,9 @@
 // change to the timer starts the countdown again from the moment of the change.
 //
 // excludeTicks() lets another thread wait for a running tick to finish and keeps new ticks out
-// while it holds the returned lock; a tick never starts on a timer found disabled at that point.
+// while the returned exclusion lives: from the moment it is asked for, so a tick that falls due
+// while the running one ends does not slip in first; a tick never starts on a timer found disabled
+// after an exclusion.
 
 #include <atomic>
 #include <condition_variable>
@@ -27,7 +29,23 @@ class TimerLoop {
   void run(const std::function<void()>& tick);
   void stop();
 
-  std::unique_lock<std::mutex> excludeTicks() { return std::unique_lock(tick_mutex_); }
+  class Exclusion {
+   public:
+    explicit Exclusion(TimerLoop& loop) : loop_(loop) {
+      ++loop_.excluding_;
+      loop_.tick_mutex_.lock();
+    }
+    ~Exclusion() {
+      --loop_.excluding_;
+      loop_.tick_mutex_.unlock();
+    }
+    Exclusion(const Exclusion&) = delete;
+    Exclusion& operator=(const Exclusion&) = delete;
+
+   private:
+    TimerLoop& loop_;
+  };
+  Exclusion excludeTicks() { return Exclusion(*this); }
 
  private:
   // Waits until the timer expires unchanged (true) or something changes first (false).
@@ -39,6 +57,7 @@ class TimerLoop {
   std::condition_variable changed_;
   std::atomic<bool> stopping_{false};
   std::mutex tick_mutex_;
+  std::atomic<int> excluding_{0};  // exclusions held or waited for
 };
 
 }  // namespace varenta
