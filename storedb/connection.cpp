@@ -69,8 +69,9 @@ void Connection::open() {
     dpb->insertInt(&status, isc_dpb_sql_dialect, static_cast<int>(dialect));
     dpb->insertInt(&status, isc_dpb_connect_timeout, kConnectTimeoutSeconds);
     fb::Ref<Firebird::IProvider> provider(fb::master()->getDispatcher());
-    attachment_ = provider->attachDatabase(&status, utf8ToCp1252(target).c_str(),
-                                           dpb->getBufferLength(&status), dpb->getBuffer(&status));
+    // The path goes as this host names its files, in UTF-8 (see fb::master()).
+    attachment_ = provider->attachDatabase(&status, target.c_str(), dpb->getBufferLength(&status),
+                                           dpb->getBuffer(&status));
   } catch (const Firebird::FbException& e) {
     fb::raise(e);
   }

@@ -2,6 +2,7 @@
 
 #include <iberror.h>
 
+#include <clocale>
 #include <string>
 
 #include "base/error.h"
@@ -10,7 +11,12 @@
 namespace varenta::fb {
 
 Firebird::IMaster* master() {
-  static Firebird::IMaster* const instance = Firebird::fb_get_master_interface();
+  static Firebird::IMaster* const instance = [] {
+    // The client reads database paths in the C library's character set; this host names its files
+    // in UTF-8, and under the default "C" locale any accented letter in a path is refused.
+    setlocale(LC_CTYPE, "C.UTF-8");
+    return Firebird::fb_get_master_interface();
+  }();
   return instance;
 }
 

@@ -34,7 +34,7 @@ TEST(IniConn, WithoutAnIniTheDatabaseBesideTheProgramOnLocalhostIsUsed) {
 }
 
 TEST(IniConn, TheIniNamesTheDatabase) {
-  testing::TestDatabase db;
+  testing::TestDatabase db("Farmácia São João.fdb");
   db.exec("insert into padrao (codigo, cgc, varenta_datainicio) values (1, '1', '2024-06-01')");
   const struct {
     const char* name;
