@@ -14,12 +14,15 @@ using chr::year_month_day;
 constexpr sys_days kZeroDay = sys_days(chr::year(1899) / chr::December / 30);
 constexpr std::int64_t kMillisPerDay = 86'400'000;
 
-std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
+  return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
 
 }  // namespace
 
 DateTime DateTime::fromParts(int y, int m, int d, int h, int n, int s, int ms) {
-  const year_month_day ymd{chr::year(y), chr::month(static_cast<unsigned>(m)), chr::day(static_cast<unsigned>(d))};
+  const year_month_day ymd{chr::year(y), chr::month(static_cast<unsigned>(m)),
+                           chr::day(static_cast<unsigned>(d))};
   if (m < 1 || m > 12 || d < 1 || d > 31 || !ymd.ok() || h < 0 || h > 23 || n < 0 || n > 59 || s < 0 ||
       s > 59 || ms < 0 || ms > 999) {
     char text[64];
@@ -31,21 +34,43 @@ DateTime DateTime::fromParts(int y, int m, int d, int h, int n, int s, int ms) {
   return DateTime(fromDays(sys_days(ymd)).millis_ + tod);
 }
 
-DateTime DateTime::fromDays(sys_days d) { return DateTime((d - kZeroDay).count() * kMillisPerDay); }
+DateTime DateTime::fromDays(sys_days d) {
+  return DateTime((d - kZeroDay).count() * kMillisPerDay);
+}
 
-sys_days DateTime::days() const { return kZeroDay + std::chrono::days(floorDiv(millis_, kMillisPerDay)); }
+sys_days DateTime::days() const {
+  return kZeroDay + std::chrono::days(floorDiv(millis_, kMillisPerDay));
+}
 
-chr::milliseconds DateTime::timeOfDay() const { return chr::milliseconds(millis_ - floorDiv(millis_, kMillisPerDay) * kMillisPerDay); }
+chr::milliseconds DateTime::timeOfDay() const {
+  return chr::milliseconds(millis_ - floorDiv(millis_, kMillisPerDay) * kMillisPerDay);
+}
 
-DateTime DateTime::date() const { return fromDays(days()); }
+DateTime DateTime::date() const {
+  return fromDays(days());
+}
 
-int DateTime::year() const { return static_cast<int>(ymd().year()); }
-int DateTime::month() const { return static_cast<int>(static_cast<unsigned>(ymd().month())); }
-int DateTime::day() const { return static_cast<int>(static_cast<unsigned>(ymd().day())); }
-int DateTime::hour() const { return static_cast<int>(timeOfDay().count() / 3'600'000); }
-int DateTime::minute() const { return static_cast<int>(timeOfDay().count() / 60'000 % 60); }
-int DateTime::second() const { return static_cast<int>(timeOfDay().count() / 1000 % 60); }
-int DateTime::millisecond() const { return static_cast<int>(timeOfDay().count() % 1000); }
+int DateTime::year() const {
+  return static_cast<int>(ymd().year());
+}
+int DateTime::month() const {
+  return static_cast<int>(static_cast<unsigned>(ymd().month()));
+}
+int DateTime::day() const {
+  return static_cast<int>(static_cast<unsigned>(ymd().day()));
+}
+int DateTime::hour() const {
+  return static_cast<int>(timeOfDay().count() / 3'600'000);
+}
+int DateTime::minute() const {
+  return static_cast<int>(timeOfDay().count() / 60'000 % 60);
+}
+int DateTime::second() const {
+  return static_cast<int>(timeOfDay().count() / 1000 % 60);
+}
+int DateTime::millisecond() const {
+  return static_cast<int>(timeOfDay().count() % 1000);
+}
 
 DateTime DateTime::addMonths(int months) const {
   const year_month_day d = ymd();

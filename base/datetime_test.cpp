@@ -27,8 +27,12 @@ TEST(DateTime, PartsDateAndFormat) {
 }
 
 TEST(DateTime, RejectsImpossibleParts) {
-  for (auto [y, m, d, h, n] : {std::array{2024, 13, 1, 0, 0}, {2024, 4, 31, 0, 0}, {2023, 2, 29, 0, 0},
-                               {2024, 1, 1, 24, 0}, {2024, 1, 1, 0, 60}, {2024, 0, 1, 0, 0}})
+  for (auto [y, m, d, h, n] : {std::array{2024, 13, 1, 0, 0},
+                               {2024, 4, 31, 0, 0},
+                               {2023, 2, 29, 0, 0},
+                               {2024, 1, 1, 24, 0},
+                               {2024, 1, 1, 0, 60},
+                               {2024, 0, 1, 0, 0}})
     EXPECT_THROW(DateTime::fromParts(y, m, d, h, n), EConvertError) << y << "-" << m << "-" << d;
 }
 

@@ -31,7 +31,9 @@ Decimal checked(__int128 units, std::string_view what) {
 
 }  // namespace
 
-Decimal Decimal::fromInt(std::int64_t whole) { return checked(static_cast<__int128>(whole) * kScale, "integer"); }
+Decimal Decimal::fromInt(std::int64_t whole) {
+  return checked(static_cast<__int128>(whole) * kScale, "integer");
+}
 
 Decimal Decimal::fromScaled(std::int64_t value, int scale) {
   if (scale > 0 || scale < -18) throw EConvertError("Unsupported decimal scale " + std::to_string(scale));

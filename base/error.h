@@ -20,9 +20,9 @@ class Error : public std::runtime_error {
 };
 
 // Declares an error type whose type name is its own class name.
-#define VARENTA_ERROR_TYPE(Name)                                       \
-  class Name : public ::varenta::Error {                               \
-   public:                                                             \
+#define VARENTA_ERROR_TYPE(Name)                                         \
+  class Name : public ::varenta::Error {                                 \
+   public:                                                               \
     explicit Name(const std::string& message) : Error(#Name, message) {} \
   }
 

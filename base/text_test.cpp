@@ -8,7 +8,9 @@ namespace {
 TEST(Text, Cp1252RoundTripsPortugueseAndTheHighRange) {
   const std::string utf8 = "Serviço É ção € “aspas” ÿ";
   const std::string bytes = utf8ToCp1252(utf8);
-  EXPECT_EQ(bytes, "Servi\xE7o \xC9 \xE7\xE3o \x80 \x93" "aspas\x94 \xFF");
+  EXPECT_EQ(bytes,
+            "Servi\xE7o \xC9 \xE7\xE3o \x80 \x93"
+            "aspas\x94 \xFF");
   EXPECT_EQ(cp1252ToUtf8(bytes), utf8);
   // The undefined bytes come back as the control characters of the same number.
   EXPECT_EQ(cp1252ToUtf8("\x81\x9D"), "\xC2\x81\xC2\x9D");
@@ -16,11 +18,13 @@ TEST(Text, Cp1252RoundTripsPortugueseAndTheHighRange) {
 }
 
 TEST(Text, WhatTheCodePageCannotHoldBecomesAQuestionMark) {
-  EXPECT_EQ(utf8ToCp1252("a\xE4\xB8\xAD" "b"), "a?b");         // CJK
-  EXPECT_EQ(utf8ToCp1252("\xF0\x9F\x98\x80"), "?");            // emoji
-  EXPECT_EQ(utf8ToCp1252("x\xC3"), "x?");                      // truncated sequence
-  EXPECT_EQ(utf8ToCp1252("\xC0\xAF"), "??");                   // overlong "/"
-  EXPECT_EQ(utf8ToCp1252("\xED\xA0\x80"), "???");              // surrogate
+  EXPECT_EQ(utf8ToCp1252("a\xE4\xB8\xAD"
+                         "b"),
+            "a?b");                                  // CJK
+  EXPECT_EQ(utf8ToCp1252("\xF0\x9F\x98\x80"), "?");  // emoji
+  EXPECT_EQ(utf8ToCp1252("x\xC3"), "x?");            // truncated sequence
+  EXPECT_EQ(utf8ToCp1252("\xC0\xAF"), "??");         // overlong "/"
+  EXPECT_EQ(utf8ToCp1252("\xED\xA0\x80"), "???");    // surrogate
   EXPECT_EQ(utf8Length("Ç\xFFz"), 3u);
 }
 
