@@ -68,7 +68,8 @@ long wholeSecondsUp(std::chrono::milliseconds duration) {
 
 }  // namespace
 
-HttpResponse sendRequest(const HttpRequest& request, const TransportSettings& settings) {
+HttpResponse CurlTransport::send(const HttpRequest& request) {
+  const TransportSettings& settings = settings_;
   if (!hasHost(request.url)) throw transportFailure(CURLE_URL_MALFORMAT, false);
   static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   const std::unique_ptr<CURL, CurlCleanup> curl(initialised ? curl_easy_init() : nullptr);

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace varenta {
@@ -33,10 +34,26 @@ struct HttpResponse {
   std::string body;  // the bytes as received
 };
 
-// Follows redirects and answers the final response, whatever its status. Server certificates are
-// verified against the system's trust store. A transport failure raises ERestError with the message
-// "REST request failed: Error sending data: (<code>) <description>" (or "Error receiving data"
-// once the request went out), with the Windows HTTP error code of the failure.
-HttpResponse sendRequest(const HttpRequest& request, const TransportSettings& settings);
+// The seam through which every call of the cloud client goes: one request, its final response.
+class HttpTransport {
+ public:
+  virtual ~HttpTransport() = default;
+  // Follows redirects and answers the final response, whatever its status. A transport failure
+  // raises ERestError with the message "REST request failed: Error sending data: (<code>)
+  // <description>" (or "Error receiving data" once the request went out), with the Windows HTTP
+  // error code of the failure.
+  virtual HttpResponse send(const HttpRequest& request) = 0;
+};
+
+// The real transport, over libcurl. Server certificates are verified against the system's trust
+// store.
+class CurlTransport : public HttpTransport {
+ public:
+  explicit CurlTransport(TransportSettings settings = {}) : settings_(std::move(settings)) {}
+  HttpResponse send(const HttpRequest& request) override;
+
+ private:
+  TransportSettings settings_;
+};
 
 }  // namespace varenta

@@ -11,41 +11,39 @@ std::string TVarenta::storePath(const char* api) const {
   return std::string(api) + "/v2/minoristas/" + context_.IdEmpresa + "/locales/" + context_.IdLocal;
 }
 
-TVarentaRetornos TVarenta::postFechaCaixa() {
-  return execute(Method::kPost,
-                 storePath("/api-minoristas/api") + "/cajas/" + context_.Caixa + "/cierresDiarios/lotes");
+TVarentaRetornos TVarenta::postFechaCaixa(const std::string& caixa, const std::string& jsonEnvio) {
+  return execute(storePath("/api-minoristas/api") + "/cajas/" + caixa + "/cierresDiarios/lotes", &jsonEnvio);
 }
 
-TVarentaRetornos TVarenta::postEnviarVenda() {
-  return execute(Method::kPost,
-                 storePath("/api-minoristas/api") + "/cajas/" + context_.Caixa + "/movimientos/lotes");
+TVarentaRetornos TVarenta::postEnviarVenda(const std::string& caixa, const std::string& jsonEnvio) {
+  return execute(storePath("/api-minoristas/api") + "/cajas/" + caixa + "/movimientos/lotes", &jsonEnvio);
 }
 
-TVarentaRetornos TVarenta::postCancelarVenda() {
-  return postEnviarVenda();
+TVarentaRetornos TVarenta::postCancelarVenda(const std::string& caixa, const std::string& jsonEnvio) {
+  return postEnviarVenda(caixa, jsonEnvio);
 }
 
 TVarentaRetornos TVarenta::getPromoAceitas() {
-  return execute(Method::kGet, storePath("/pmkt-rest-api") + "/promociones?estado=ACEPTADA");
+  return execute(storePath("/pmkt-rest-api") + "/promociones?estado=ACEPTADA", nullptr);
 }
 
 TVarentaRetornos TVarenta::getPromoRejeitadas() {
-  return execute(Method::kGet, storePath("/pmkt-rest-api") + "/promociones?estado=RECHAZADA");
+  return execute(storePath("/pmkt-rest-api") + "/promociones?estado=RECHAZADA", nullptr);
 }
 
 TVarentaRetornos TVarenta::getPromoPendentes() {
-  return execute(Method::kGet, storePath("/pmkt-rest-api") + "/promociones");
+  return execute(storePath("/pmkt-rest-api") + "/promociones", nullptr);
 }
 
 TVarentaRetornos TVarenta::getSolReenvioMovimientos() {
-  return execute(Method::kGet, storePath("/api-minoristas/api") + "/solicitudes/movimientos");
+  return execute(storePath("/api-minoristas/api") + "/solicitudes/movimientos", nullptr);
 }
 
 TVarentaRetornos TVarenta::getSolReenvioCierresDiarios() {
-  return execute(Method::kGet, storePath("/api-minoristas/api") + "/solicitudes/cierresDiarios");
+  return execute(storePath("/api-minoristas/api") + "/solicitudes/cierresDiarios", nullptr);
 }
 
-TVarentaRetornos TVarenta::execute(Method method, const std::string& path) const {
+TVarentaRetornos TVarenta::execute(const std::string& path, const std::string* body) const {
   TVarentaRetornos result;
   result.url = context_.BaseUrl + path;
 
@@ -58,12 +56,12 @@ TVarentaRetornos TVarenta::execute(Method method, const std::string& path) const
       "Accept: application/json, text/plain; q=0.9, text/html;q=0.8,",
       "Accept-Charset: utf-8, *;q=0.8",
   };
-  if (method == Method::kPost) {
+  if (body != nullptr) {
     request.headers.emplace_back("Content-Type: application/json");
-    request.body = context_.JsonEnvio;
+    request.body = *body;
   }
 
-  const HttpResponse response = sendRequest(request, transport_);
+  const HttpResponse response = transport_->send(request);
   if (response.status >= 500) {
     throw EHttpServerError(response.version + " " + std::to_string(response.status) + " " + response.reason);
   }

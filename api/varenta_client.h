@@ -2,6 +2,7 @@
 // TVarenta: the service's only way to the cloud. Each operation builds one request from the client
 // context, sends it and hands back the status and the body as text; it interprets nothing.
 
+#include <memory>
 #include <string>
 #include <utility>
 
@@ -9,16 +10,14 @@
 
 namespace varenta {
 
-// What every call reads. The settings load fills the first five; a posting task sets `Caixa` and
-// `JsonEnvio` before each post. No call clears them.
+// What every call reads: the values of the latest settings load. The register number and the body
+// of a post are arguments of the post itself.
 struct ClientContext {
   std::string BaseUrl;
   std::string Usuario;
   std::string Senha;
   std::string IdEmpresa;
   std::string IdLocal;
-  std::string Caixa;
-  std::string JsonEnvio;
 };
 
 struct TVarentaRetornos {
@@ -32,16 +31,22 @@ struct TVarentaRetornos {
 // for a transport failure. Nothing is retried and no state is kept between calls.
 class TVarenta {
  public:
-  TVarenta() = default;
+  TVarenta() : TVarenta(TransportSettings{}) {}
   // Tests shorten the time-outs and add the CA of the stand-in's certificate.
-  explicit TVarenta(TransportSettings transport) : transport_(std::move(transport)) {}
+  explicit TVarenta(TransportSettings transport)
+      : transport_(std::make_unique<CurlTransport>(std::move(transport))) {}
+  // Tests that need no wire hand the client a transport of their own.
+  explicit TVarenta(std::unique_ptr<HttpTransport> transport) : transport_(std::move(transport)) {}
 
-  ClientContext& context() { return context_; }
   const ClientContext& context() const { return context_; }
+  void setContext(ClientContext context) { context_ = std::move(context); }
 
-  TVarentaRetornos postFechaCaixa();     // POST the closing document JsonEnvio for register Caixa
-  TVarentaRetornos postEnviarVenda();    // POST the movement batch JsonEnvio for register Caixa
-  TVarentaRetornos postCancelarVenda();  // the same request as postEnviarVenda
+  // POST the closing document `jsonEnvio` for register `caixa`.
+  TVarentaRetornos postFechaCaixa(const std::string& caixa, const std::string& jsonEnvio);
+  // POST the movement batch `jsonEnvio` for register `caixa`.
+  TVarentaRetornos postEnviarVenda(const std::string& caixa, const std::string& jsonEnvio);
+  // The same request as postEnviarVenda.
+  TVarentaRetornos postCancelarVenda(const std::string& caixa, const std::string& jsonEnvio);
   TVarentaRetornos getPromoAceitas();
   TVarentaRetornos getPromoRejeitadas();
   TVarentaRetornos getPromoPendentes();
@@ -49,12 +54,12 @@ class TVarenta {
   TVarentaRetornos getSolReenvioCierresDiarios();
 
  private:
-  enum class Method { kGet, kPost };
-  TVarentaRetornos execute(Method method, const std::string& path) const;
+  // A POST of `body`, or a GET when there is none.
+  TVarentaRetornos execute(const std::string& path, const std::string* body) const;
   std::string storePath(const char* api) const;
 
   ClientContext context_;
-  TransportSettings transport_;
+  std::unique_ptr<HttpTransport> transport_;
 };
 
 }  // namespace varenta

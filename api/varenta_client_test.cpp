@@ -1,9 +1,6 @@
 #include "api/varenta_client.h"
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <functional>
@@ -14,6 +11,7 @@
 #include "api/base64.h"
 #include "tests/standin/standin_launcher.h"
 #include "tests/standin/test_certificates.h"
+#include "tests/support/loopback_listener.h"
 
 namespace varenta {
 namespace {
@@ -44,14 +42,20 @@ TransportSettings quickTransport() {
   return settings;
 }
 
+ClientContext storeContext(const std::string& baseUrl) {
+  return {.BaseUrl = baseUrl, .Usuario = "farmácia", .Senha = "s3nh@:ção", .IdEmpresa = "12", .IdLocal = "1"};
+}
+
 void useStore(TVarenta& client, const std::string& baseUrl) {
-  ClientContext& context = client.context();
-  context.BaseUrl = baseUrl;
-  context.Usuario = "farmácia";
-  context.Senha = "s3nh@:ção";
-  context.IdEmpresa = "12";
-  context.IdLocal = "1";
-  context.Caixa = "3";
+  client.setContext(storeContext(baseUrl));
+}
+
+// Changes one value of the client's context.
+template <typename Change>
+void amend(TVarenta& client, Change change) {
+  ClientContext context = client.context();
+  change(context);
+  client.setContext(context);
 }
 
 class VarentaClientTest : public ::testing::Test {
@@ -77,34 +81,36 @@ TEST_F(VarentaClientTest, SendsEveryOperationAsTheCloudExpects) {
       "Accept",         "Accept-Charset", "Authorization", "backend-version",
       "Content-Length", "Content-Type",   "Host",          "pdv-version"};
   const struct {
-    TVarentaRetornos (TVarenta::*operation)();
+    std::function<TVarentaRetornos(TVarenta&, const std::string& body)> operation;
     const char* method;
     std::string path;
     const char* query;
     std::string body;
     const char* answer;
   } cases[] = {
-      {&TVarenta::postEnviarVenda, "POST", "/api-minoristas/api" + store + "/cajas/3/movimientos/lotes", "",
-       kBatch, R"({"idLote":1})"},
-      {&TVarenta::postCancelarVenda, "POST", "/api-minoristas/api" + store + "/cajas/3/movimientos/lotes", "",
-       kBatch, R"({"idLote":2})"},
-      {&TVarenta::postFechaCaixa, "POST", "/api-minoristas/api" + store + "/cajas/3/cierresDiarios/lotes", "",
-       kClosing, R"({"idLote":3})"},
-      {&TVarenta::getPromoAceitas, "GET", "/pmkt-rest-api" + store + "/promociones", "estado=ACEPTADA", "",
+      {[](TVarenta& c, const std::string& b) { return c.postEnviarVenda("3", b); }, "POST",
+       "/api-minoristas/api" + store + "/cajas/3/movimientos/lotes", "", kBatch, R"({"idLote":1})"},
+      {[](TVarenta& c, const std::string& b) { return c.postCancelarVenda("3", b); }, "POST",
+       "/api-minoristas/api" + store + "/cajas/3/movimientos/lotes", "", kBatch, R"({"idLote":2})"},
+      {[](TVarenta& c, const std::string& b) { return c.postFechaCaixa("3", b); }, "POST",
+       "/api-minoristas/api" + store + "/cajas/3/cierresDiarios/lotes", "", kClosing, R"({"idLote":3})"},
+      {[](TVarenta& c, const std::string&) { return c.getPromoAceitas(); }, "GET",
+       "/pmkt-rest-api" + store + "/promociones", "estado=ACEPTADA", "",
        R"({"results":[{"id":1}],"total":1})"},
-      {&TVarenta::getPromoRejeitadas, "GET", "/pmkt-rest-api" + store + "/promociones", "estado=RECHAZADA",
-       "", R"({"results":[{"id":2}],"total":1})"},
-      {&TVarenta::getPromoPendentes, "GET", "/pmkt-rest-api" + store + "/promociones", "", "",
-       R"({"results":[{"id":3}],"total":1})"},
-      {&TVarenta::getSolReenvioMovimientos, "GET", "/api-minoristas/api" + store + "/solicitudes/movimientos",
-       "", "", R"([{"fecha":"2024-03-01","tipo":"MOVIMIENTOS"}])"},
-      {&TVarenta::getSolReenvioCierresDiarios, "GET",
+      {[](TVarenta& c, const std::string&) { return c.getPromoRejeitadas(); }, "GET",
+       "/pmkt-rest-api" + store + "/promociones", "estado=RECHAZADA", "",
+       R"({"results":[{"id":2}],"total":1})"},
+      {[](TVarenta& c, const std::string&) { return c.getPromoPendentes(); }, "GET",
+       "/pmkt-rest-api" + store + "/promociones", "", "", R"({"results":[{"id":3}],"total":1})"},
+      {[](TVarenta& c, const std::string&) { return c.getSolReenvioMovimientos(); }, "GET",
+       "/api-minoristas/api" + store + "/solicitudes/movimientos", "", "",
+       R"([{"fecha":"2024-03-01","tipo":"MOVIMIENTOS"}])"},
+      {[](TVarenta& c, const std::string&) { return c.getSolReenvioCierresDiarios(); }, "GET",
        "/api-minoristas/api" + store + "/solicitudes/cierresDiarios", "", "",
        R"([{"fecha":"2024-03-02","tipo":"CIERRES_DIARIOS"}])"},
   };
   for (const auto& c : cases) {
-    client.context().JsonEnvio = c.body.empty() ? kBatch : c.body;  // a GET must not send it
-    const TVarentaRetornos result = (client.*c.operation)();
+    const TVarentaRetornos result = c.operation(client, c.body);
     const std::string target = c.path + (*c.query ? std::string("?") + c.query : "");
     EXPECT_EQ(result.url, standIn.baseUrl() + target);
     EXPECT_EQ(result.code_retorno, "200") << target;
@@ -132,14 +138,14 @@ TEST_F(VarentaClientTest, SendsEveryOperationAsTheCloudExpects) {
 TEST_F(VarentaClientTest, AnswersBelow500ComeBackAsResults) {
   const struct {
     std::function<void()> arrange;
+    std::string body;
     const char* code;
     const char* answer;
   } cases[] = {
-      {[&] { client.context().JsonEnvio = "[]"; }, "400",
-       R"({"errores":[{"error":{"message":"LOTE_INVALIDO"}}]})"},
-      {[&] { client.context().Senha = "wrong"; }, "401",
+      {[] {}, "[]", "400", R"({"errores":[{"error":{"message":"LOTE_INVALIDO"}}]})"},
+      {[&] { amend(client, [](ClientContext& c) { c.Senha = "wrong"; }); }, kBatch, "401",
        R"({"appErrorCode":"ERROR_LOGIN","message":"Usuario o clave incorrectos"})"},
-      {[&] { standIn.force({.status = 404, .body = R"({"errores":[]})", .times = 1}); }, "404",
+      {[&] { standIn.force({.status = 404, .body = R"({"errores":[]})", .times = 1}); }, kBatch, "404",
        R"({"errores":[]})"},
       // A redirect is followed, and the answer of its target comes back.
       {[&] {
@@ -148,13 +154,12 @@ TEST_F(VarentaClientTest, AnswersBelow500ComeBackAsResults) {
               .location = "/api-minoristas/api/v2/minoristas/12/locales/1/cajas/4/movimientos/lotes",
               .times = 1});
        },
-       "200", R"({"idLote":1})"},
+       kBatch, "200", R"({"idLote":1})"},
   };
   for (const auto& c : cases) {
     useStore(client, standIn.baseUrl());
-    client.context().JsonEnvio = kBatch;
     c.arrange();
-    const TVarentaRetornos result = client.postEnviarVenda();
+    const TVarentaRetornos result = client.postEnviarVenda("3", c.body);
     EXPECT_EQ(result.code_retorno, c.code);
     EXPECT_EQ(result.json_retorno, c.answer);
   }
@@ -177,26 +182,17 @@ TEST_F(VarentaClientTest, RaisesTheStatusLineOfAnAnswerOf500AndAbove) {
   }
 }
 
-int closedPort() {
-  const int socket = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::getsockname(socket, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(socket);
-  return ntohs(address.sin_port);
-}
-
 TEST_F(VarentaClientTest, RaisesTransportFailuresWithTheirWindowsCodes) {
   const struct {
     std::function<void()> arrange;
     const char* message;
   } cases[] = {
-      {[&] { client.context().BaseUrl = "http://varenta-cloud.invalid"; },
+      {[&] { amend(client, [](ClientContext& c) { c.BaseUrl = "http://varenta-cloud.invalid"; }); },
        "REST request failed: Error sending data: (12007) The server name or address could not be resolved"},
-      {[&] { client.context().BaseUrl = "http://127.0.0.1:" + std::to_string(closedPort()); },
+      {[&] {
+         amend(client,
+               [](ClientContext& c) { c.BaseUrl = "http://127.0.0.1:" + std::to_string(closedPort()); });
+       },
        "REST request failed: Error sending data: (12029) A connection with the server could not be "
        "established"},
       {[&] { standIn.force({.delayMs = 2500, .times = 1}); },
@@ -204,7 +200,7 @@ TEST_F(VarentaClientTest, RaisesTransportFailuresWithTheirWindowsCodes) {
       {[&] { standIn.force({.close = true, .times = 1}); },
        "REST request failed: Error receiving data: (12030) The connection with the server was terminated "
        "abnormally"},
-      {[&] { client.context().BaseUrl = ""; },
+      {[&] { amend(client, [](ClientContext& c) { c.BaseUrl = ""; }); },
        "REST request failed: Error sending data: (12005) The URL is invalid"},
   };
   for (const auto& c : cases) {
@@ -223,14 +219,14 @@ TEST_F(VarentaClientTest, RaisesTransportFailuresWithTheirWindowsCodes) {
 TEST_F(VarentaClientTest, NormalisesTheBaseUrlButReportsItAsBuilt) {
   const std::string hostAndPort = "127.0.0.1:" + std::to_string(standIn.port());
   for (const std::string& baseUrl : {" http://" + hostAndPort, hostAndPort, "\t http://" + hostAndPort}) {
-    client.context().BaseUrl = baseUrl;
+    amend(client, [&](ClientContext& c) { c.BaseUrl = baseUrl; });
     const TVarentaRetornos result = client.getSolReenvioCierresDiarios();
     EXPECT_EQ(result.code_retorno, "200") << baseUrl;
     EXPECT_EQ(result.url,
               baseUrl + "/api-minoristas/api/v2/minoristas/12/locales/1/solicitudes/cierresDiarios");
   }
   // A blank inside the concatenation stays, percent-encoded: the cloud sees another path.
-  client.context().IdLocal = "1 ";
+  amend(client, [](ClientContext& c) { c.IdLocal = "1 "; });
   EXPECT_EQ(client.getPromoPendentes().code_retorno, "404");
   EXPECT_EQ(standIn.journal().back().path, "/pmkt-rest-api/v2/minoristas/12/locales/1%20/promociones");
 }

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "api/verdict.h"
+#include "tests/support/recording_log.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   varenta::RecordingLog log;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "tests/support/recording_log.h"
 
 namespace varenta {
 namespace {

@@ -17,4 +17,8 @@ std::string errorTypeName(const std::exception& error) {
   return status == 0 && plain ? plain.get() : mangled;
 }
 
+std::string errorLine(std::string_view prefix, const std::exception& error) {
+  return std::string(prefix) + errorTypeName(error) + "\r\nMensagem: " + error.what();
+}
+
 }  // namespace varenta

@@ -4,6 +4,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace varenta {
 
@@ -34,5 +35,9 @@ VARENTA_ERROR_TYPE(EOverflowError);  // an amount outside what the fixed-point t
 // The type name an operator reads for any error: ours carry their own; for another exception it
 // is its demangled class name ("std::bad_alloc").
 std::string errorTypeName(const std::exception& error);
+
+// The log line by which a task reports an error it handles itself: the task's prefix, the type
+// name, CR LF, "Mensagem: " and the message ("Erro: EDatabaseError\r\nMensagem: ...").
+std::string errorLine(std::string_view prefix, const std::exception& error);
 
 }  // namespace varenta

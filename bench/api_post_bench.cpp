@@ -41,10 +41,9 @@ StandIn& standIn() {
 
 void BM_PostMovementThroughTVarenta(benchmark::State& state) {
   TVarenta client;
-  ClientContext& context = client.context();
-  context = {standIn().baseUrl(), "varenta", "varenta", "12", "1", "3", kBatch};
+  client.setContext({standIn().baseUrl(), "varenta", "varenta", "12", "1"});
   for (auto _ : state) {
-    const TVarentaRetornos result = client.postEnviarVenda();
+    const TVarentaRetornos result = client.postEnviarVenda("3", kBatch);
     if (result.code_retorno != "200") state.SkipWithError(result.json_retorno.c_str());
   }
 }

@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "sales/movement_builder.h"
+#include "tests/support/manual_clock.h"
 
 namespace varenta {
 namespace {

@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
-#include "service/loopback_listener.h"
 #include "service/probe.h"
-#include "service/temp_dir.h"
+#include "tests/support/loopback_listener.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 

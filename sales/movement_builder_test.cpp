@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "base/error.h"
+#include "tests/support/manual_clock.h"
 
 namespace varenta {
 namespace {

@@ -7,6 +7,8 @@
 
 #include "service/srv_varenta.h"
 #include "tests/firebird/test_database.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/recording_log.h"
 
 namespace varenta {
 namespace {
@@ -41,14 +43,13 @@ TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheData
   service.VarentaTimerTimer();
   EXPECT_TRUE(service.DbConnected);
   EXPECT_EQ(service.Settings.baseUrl, "https://cloud/");
-  // The cloud client gets the loaded context; the register and body stay for the posting tasks.
+  // The cloud client gets the loaded context.
   const ClientContext& context = service.Varenta.context();
   EXPECT_EQ(context.BaseUrl, "https://cloud/");
   EXPECT_EQ(context.Usuario, "loja");
   EXPECT_EQ(context.Senha, "segredo");
   EXPECT_EQ(context.IdEmpresa, "12");
   EXPECT_EQ(context.IdLocal, "1");
-  EXPECT_TRUE(context.Caixa.empty() && context.JsonEnvio.empty());
   EXPECT_TRUE(service.tasks.empty());
 
   service.VarentaTimerTimer();  // only the closing mark is behind today

@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "service/probe.h"
 #include "service/srv_varenta.h"
+#include "tasks/task_context.h"
 
 namespace varenta {
 namespace {
@@ -103,12 +104,7 @@ void TSrvVarenta::GetCredenciaisVarenta() {
 
 // A failed load leaves Settings as they were, so the context is rewritten with the same values.
 void TSrvVarenta::updateClientContext() {
-  ClientContext& context = Varenta.context();
-  context.BaseUrl = Settings.baseUrl;
-  context.Usuario = Settings.usuario;
-  context.Senha = Settings.senha;
-  context.IdEmpresa = Settings.idEmpresa;
-  context.IdLocal = Settings.idLocal;
+  Varenta.setContext(clientContext(Settings));
 }
 
 // The tasks are carried out by their subsystems; while one is not part of the build, its step has

@@ -8,6 +8,8 @@
 
 #include "base/error.h"
 #include "service/srv_varenta.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/recording_log.h"
 
 namespace varenta {
 namespace {

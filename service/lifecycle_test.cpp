@@ -7,6 +7,8 @@
 #include <thread>
 
 #include "service/srv_varenta.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/recording_log.h"
 
 namespace varenta {
 namespace {

@@ -11,7 +11,8 @@
 #include <thread>
 
 #include "base/error.h"
-#include "service/temp_dir.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/temp_dir.h"
 
 namespace varenta {
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "base/error.h"
-#include "service/loopback_listener.h"
-#include "service/temp_dir.h"
+#include "tests/support/loopback_listener.h"
+#include "tests/support/temp_dir.h"
 
 namespace varenta {
 namespace {

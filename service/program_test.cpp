@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "base/text.h"
-#include "service/loopback_listener.h"
-#include "service/temp_dir.h"
+#include "tests/support/loopback_listener.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 

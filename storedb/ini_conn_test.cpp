@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "storedb/connection_step_fixture.h"
+#include "tests/firebird/connection_step_fixture.h"
 #include "tests/firebird/test_database.h"
 
 namespace varenta {

@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "base/error.h"
-#include "storedb/connection_step_fixture.h"
 #include "storedb/fb_api.h"
+#include "tests/firebird/connection_step_fixture.h"
 #include "tests/firebird/test_database.h"
 
 namespace varenta {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/firebird/test_database.h"
+#include "tests/support/manual_clock.h"
 
 namespace varenta {
 namespace {

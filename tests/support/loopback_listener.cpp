@@ -1,4 +1,4 @@
-#include "service/loopback_listener.h"
+#include "tests/support/loopback_listener.h"
 
 #include <httplib.h>
 #include <netinet/in.h>

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "storedb/ini_conn.h"
+#include "tests/support/manual_clock.h"
+#include "tests/support/recording_log.h"
 
 namespace varenta {
 
