@@ -36,15 +36,16 @@ TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheData
 
   RecordingLog log;
   ManualClock clock(DateTime::fromParts(2024, 6, 20, 9));
-  TaskRecordingService service(log, clock, ServiceOptions{});
-  service.ProgramDir = db.directory();
+  ServiceOptions options;
+  options.programDir = db.directory();
+  TaskRecordingService service(log, clock, options);
   service.ServiceStart();
 
   service.VarentaTimerTimer();
-  EXPECT_TRUE(service.DbConnected);
-  EXPECT_EQ(service.Settings.baseUrl, "https://cloud/");
+  EXPECT_TRUE(service.dbConnected());
+  EXPECT_EQ(service.settings().baseUrl, "https://cloud/");
   // The cloud client gets the loaded context.
-  const ClientContext& context = service.Varenta.context();
+  const ClientContext& context = service.cloud().context();
   EXPECT_EQ(context.BaseUrl, "https://cloud/");
   EXPECT_EQ(context.Usuario, "loja");
   EXPECT_EQ(context.Senha, "segredo");
@@ -56,7 +57,8 @@ TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheData
   EXPECT_EQ(service.tasks, std::vector<std::string>{"FechamentoCaixaVarenta"});
 
   service.ServiceStop();
-  EXPECT_FALSE(service.Db.connection || service.Db.query1 || service.Db.query2 || service.Db.query3);
+  const StoreDb& released = service.db();
+  EXPECT_FALSE(released.connection || released.query1 || released.query2 || released.query3);
   EXPECT_EQ(log.lines(),
             (std::vector<std::string>{"Serviço iniciado. Primeiro ciclo do Varenta em 3 minutos.",
                                       "DB: desconectado -> IniConn", "Serviço parado"}));

@@ -65,9 +65,9 @@ void TSrvVarenta::VarentaTimerTimer() {
       rearm(kAfterAnyOtherTick);
       return;
     }
-    if (today > Settings.verificaReenvio)
+    if (today > Settings.verificaReenvio && FResendHold.allows(now))
       VerificaReenvio();
-    else if (now - kPromotionInterval > Settings.verificaPromo)
+    else if (now - kPromotionInterval > Settings.verificaPromo && FPromoHold.allows(now))
       AtualizaPromo();
     else if (today > Settings.ultCaixa)
       FechamentoCaixaVarenta();
@@ -93,8 +93,13 @@ bool TSrvVarenta::isInternetOk() {
 }
 
 void TSrvVarenta::IniConn() {
-  varenta::IniConn({{Db, Settings, VarentaTimer, clock_, log_}, FBConn, DbLocation, DbConnected, ProgramDir});
+  varenta::IniConn(
+      {{Db, Settings, VarentaTimer, clock_, log_}, FBConn, DbLocation, DbConnected, options_.programDir});
   updateClientContext();
+}
+
+TaskContext TSrvVarenta::taskContext() {
+  return {Db, Settings, Varenta, clock_, log_, VarentaTimer, [this] { GetCredenciaisVarenta(); }};
 }
 
 void TSrvVarenta::GetCredenciaisVarenta() {

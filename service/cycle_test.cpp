@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "base/error.h"
+#include "base/not_before.h"
 #include "service/srv_varenta.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/recording_log.h"
@@ -23,7 +24,13 @@ VARENTA_ERROR_TYPE(ERestError);
 
 class CycleService : public TSrvVarenta {
  public:
+  using TSrvVarenta::DbConnected;
+  using TSrvVarenta::FCooldownUntil;
+  using TSrvVarenta::FPromoHold;
+  using TSrvVarenta::FResendHold;
+  using TSrvVarenta::Settings;
   using TSrvVarenta::TSrvVarenta;
+  using TSrvVarenta::VarentaTimer;
 
   bool internet = true;
   std::vector<std::string> calls;                // probe, IniConn and tasks, in order
@@ -222,6 +229,43 @@ TEST_F(CycleTest, ChoosesTheFirstDueTaskWithStrictComparisons) {
     c.marks(service.Settings);
     service.VarentaTimerTimer();
     EXPECT_EQ(service.calls, (std::vector<std::string>{"probe", c.task}));
+  }
+}
+
+// A resend poll or promotion import that holds itself off is passed over, in this process, until
+// its hold ends (60 minutes as the service counts time); the tasks below it run meanwhile.
+TEST_F(CycleTest, AHeldTaskIsPassedOverUntilItsHoldEnds) {
+  struct Case {
+    const char* task;
+    std::function<void(VarentaSettings&)> due;
+    NotBefore CycleService::*hold;
+  };
+  const Case cases[] = {
+      {"VerificaReenvio", [](VarentaSettings& m) { m.verificaReenvio = kToday - minutes(1); },
+       &CycleService::FResendHold},
+      {"AtualizaPromo", [](VarentaSettings& m) { m.verificaPromo = kNow - hours(2); },
+       &CycleService::FPromoHold},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.task);
+    RecordingLog caseLog;
+    ManualClock caseClock{kNow};
+    CycleService held{caseLog, caseClock, withScale(0.5)};
+    held.DbConnected = true;
+    held.Settings = upToDate();
+    c.due(held.Settings);
+    held.work = [&](const std::string& step) {
+      if (step == c.task) (held.*c.hold).hold(caseClock.now());
+    };
+    std::vector<std::string> ran;
+    for (const milliseconds after : std::vector<milliseconds>{
+             milliseconds(0), minutes(1), minutes(29) - milliseconds(1), milliseconds(1)}) {
+      caseClock.advance(after);
+      held.calls.clear();
+      held.VarentaTimerTimer();
+      ran.push_back(held.calls.back());
+    }
+    EXPECT_EQ(ran, (std::vector<std::string>{c.task, "EnviarVendasVarenta", "EnviarVendasVarenta", c.task}));
   }
 }
 

@@ -6,8 +6,19 @@ namespace varenta {
 
 using std::chrono::milliseconds;
 
+namespace {
+// How long a resend poll or promotion import that failed for good is held off: the import's own
+// interval.
+constexpr std::chrono::minutes kHoldOff{60};
+}  // namespace
+
 TSrvVarenta::TSrvVarenta(ServiceLog& log, Clock& clock, ServiceOptions options)
-    : log_(log), clock_(clock), options_(std::move(options)), loop_(VarentaTimer, options_.timeScale) {}
+    : FResendHold(options.scaled(kHoldOff)),
+      FPromoHold(options.scaled(kHoldOff)),
+      log_(log),
+      clock_(clock),
+      options_(std::move(options)),
+      loop_(VarentaTimer, options_.timeScale) {}
 
 // FBConn and Varenta, which the event makes when there are none, are members made with the module.
 void TSrvVarenta::ServiceCreate() {

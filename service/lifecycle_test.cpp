@@ -17,6 +17,8 @@ using std::chrono::milliseconds;
 
 class ScriptedService : public TSrvVarenta {
  public:
+  using TSrvVarenta::DbConnected;
+  using TSrvVarenta::FCooldownUntil;
   using TSrvVarenta::TSrvVarenta;
   std::function<void()> onIniConn;
   bool isInternetOk() override { return true; }
@@ -52,12 +54,12 @@ TEST(Lifecycle, StartArmsTheFirstTickInThreeMinutesAndResetsTheCycle) {
   ManualClock clock(DateTime::fromParts(2024, 3, 5, 14, 7, 9));
   ScriptedService service(log, clock, {});
   service.ServiceCreate();
-  EXPECT_FALSE(service.VarentaTimer.enabled());
+  EXPECT_FALSE(service.timer().enabled());
   service.FCooldownUntil = clock.now();
   service.DbConnected = true;
   service.ServiceStart();
-  EXPECT_TRUE(service.VarentaTimer.enabled());
-  EXPECT_EQ(service.VarentaTimer.interval(), milliseconds(180000));
+  EXPECT_TRUE(service.timer().enabled());
+  EXPECT_EQ(service.timer().interval(), milliseconds(180000));
   EXPECT_TRUE(service.FCooldownUntil.isZero());
   EXPECT_FALSE(service.DbConnected);
   EXPECT_EQ(log.lines(), (std::vector<std::string>{
@@ -85,13 +87,13 @@ TEST(Lifecycle, ControlRequestsFireTheirEventsInOrder) {
     Requests pending = c.requests;
     std::vector<bool> tickingWhenAsked;  // pause and continue leave the cycle alone
     service.ServiceExecute([&] {
-      tickingWhenAsked.push_back(service.VarentaTimer.enabled());
+      tickingWhenAsked.push_back(service.timer().enabled());
       const C next = pending.front();
       pending.pop_front();
       return next;
     });
     EXPECT_EQ(tickingWhenAsked, std::vector<bool>(c.requests.size(), true));
-    EXPECT_FALSE(service.VarentaTimer.enabled());
+    EXPECT_FALSE(service.timer().enabled());
     auto lines = log.lines();
     lines.erase(lines.begin());  // the start's line
     EXPECT_EQ(lines, c.lines);

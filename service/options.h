@@ -7,9 +7,11 @@
 // Nothing else in the service's behaviour depends on the environment.
 
 #include <chrono>
+#include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/paths.h"
 #include "service/probe.h"
 
 namespace varenta {
@@ -17,6 +19,8 @@ namespace varenta {
 struct ServiceOptions {
   double timeScale = 1.0;
   std::vector<ProbeHost> probeHosts = defaultProbeHosts();
+  // Where Tolvane.ini and the default database file are: beside the executable (tests elsewhere).
+  std::string programDir = executableDir();
 
   // A wait of the service as it really lasts, to the nearest millisecond.
   std::chrono::milliseconds scaled(std::chrono::milliseconds wait) const;

@@ -14,11 +14,12 @@
 #include "base/clock.h"
 #include "base/datetime.h"
 #include "base/log.h"
-#include "base/paths.h"
+#include "base/not_before.h"
 #include "base/timer.h"
 #include "service/options.h"
 #include "service/timer_loop.h"
 #include "storedb/ini_conn.h"
+#include "tasks/task_context.h"
 
 namespace varenta {
 
@@ -64,19 +65,36 @@ class TSrvVarenta {
   // Reloads Settings from the store database and hands the cloud client its new context.
   void GetCredenciaisVarenta();
 
+  // What the service holds, for reading.
+  const Timer& timer() const { return VarentaTimer; }
+  DateTime cooldownUntil() const { return FCooldownUntil; }
+  bool dbConnected() const { return DbConnected; }
+  const VarentaSettings& settings() const { return Settings; }
+  const StoreDb& db() const { return Db; }
+  const TVarenta& cloud() const { return Varenta; }
+
+ protected:
+  // The cycle's state. Only the service's own events, the cycle and the tasks it hands it to write
+  // it; subclasses (the cycle's tests) arrange it.
   Timer VarentaTimer;
   DateTime FCooldownUntil;  // ticks rest while this is set and later than now
   bool DbConnected = false;
   // The integration settings and sync marks as last loaded; the cycle chooses its task by the marks.
   VarentaSettings Settings;
+  // In this process only: a resend poll or promotion import that met a failure it would meet again
+  // at once is not due again before its hold ends, so the tasks below it still run.
+  NotBefore FResendHold;
+  NotBefore FPromoHold;
   // The store database objects (created by IniConn, released by ServiceStop), the connection
-  // helper, where the last connection step found the database, and where it looks for Tolvane.ini.
+  // helper and where the last connection step found the database.
   StoreDb Db;
   TFBConn FBConn;
   DatabaseLocation DbLocation;
-  std::string ProgramDir = executableDir();
   // The cloud client; every settings load gives it the credentials, base URL and store numbers.
   TVarenta Varenta;
+
+  // What a task is handed: the objects above, the clock, the log and the settings reload.
+  TaskContext taskContext();
 
  private:
   void rearm(std::chrono::milliseconds period);
