@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "base/text.h"
+#include "tests/support/files.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/temp_dir.h"
 
@@ -26,13 +27,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
 
 // A copy of prjSrvVarenta in its own directory, where its log appears.
 class Program {

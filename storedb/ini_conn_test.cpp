@@ -6,6 +6,7 @@
 
 #include "tests/firebird/connection_step_fixture.h"
 #include "tests/firebird/test_database.h"
+#include "tests/support/temp_dir.h"
 
 namespace varenta {
 namespace {
@@ -61,9 +62,8 @@ TEST(IniConn, TheIniNamesTheDatabase) {
 }
 
 TEST(IniConn, AnUnreachableDatabaseEndsInTheTwoFailureLines) {
-  char pattern[] = "/tmp/varenta-ini-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = std::string(pattern) + "/";
+  const TempDir temp("varenta-ini");
+  const std::string dir = temp.dir();
   const struct {
     const char* name;
     const char* ini;
@@ -89,7 +89,6 @@ TEST(IniConn, AnUnreachableDatabaseEndsInTheTwoFailureLines) {
     EXPECT_TRUE(service.timer.enabled());
     EXPECT_EQ(service.fbConn.FPassword, "gebrow");
   }
-  std::filesystem::remove_all(pattern);
 }
 
 TEST(IniConn, ALaterStepConnectsOnceTheDatabaseIsThere) {

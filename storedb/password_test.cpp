@@ -15,6 +15,7 @@
 #include "storedb/fb_api.h"
 #include "tests/firebird/connection_step_fixture.h"
 #include "tests/firebird/test_database.h"
+#include "tests/support/temp_dir.h"
 
 namespace varenta {
 namespace {
@@ -35,11 +36,9 @@ class SecondPasswordDatabase {
                                              Firebird::IConfigManager::DIR_CONF)) +
                                          "/databases.conf")
                   .string()) {
-    char pattern[] = "/tmp/varenta-pw-XXXXXX";
-    if (!mkdtemp(pattern)) throw EInOutError("Cannot create a directory for a test database");
-    std::filesystem::permissions(pattern, std::filesystem::perms::all);  // the server's user works in it
-    directory_ = std::string(pattern) + "/";
-    alias_ = "varenta_pw_" + std::string(pattern).substr(std::string("/tmp/varenta-pw-").size());
+    alias_ =
+        "varenta_pw_" +
+        std::filesystem::path(temp_.path()).filename().string().substr(std::string("varenta-pw-").size());
     path_ = directory_ + "store.fdb";
     const std::string security = directory_ + "security.fdb";
     try {
@@ -98,8 +97,6 @@ class SecondPasswordDatabase {
     } catch (const Error& e) {
       std::cerr << "databases.conf keeps an entry for " << path_ << ": " << e.message() << "\n";
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(directory_, ignored);
   }
 
   // Rewrites the file without this object's entry and without stale ones, then lets change add
@@ -135,7 +132,8 @@ class SecondPasswordDatabase {
   }
 
   std::string conf_;
-  std::string directory_;
+  TempDir temp_{"varenta-pw", true};  // the server's user works in it; it goes last, with the files
+  std::string directory_ = temp_.dir();
   std::string alias_;
   std::string path_;
 };

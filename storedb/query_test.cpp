@@ -7,36 +7,29 @@
 #include "base/error.h"
 #include "storedb/connection.h"
 #include "tests/firebird/loopback_relay.h"
-#include "tests/firebird/test_database.h"
+#include "tests/firebird/shared_database.h"
 
 namespace varenta {
 namespace {
 
-class QueryTest : public ::testing::Test {
+class QueryTest : public testing::SharedDatabaseTest {
  protected:
-  static void SetUpTestSuite() { db_ = new testing::TestDatabase(); }
-  static void TearDownTestSuite() {
-    delete db_;
-    db_ = nullptr;
-  }
   void SetUp() override {
-    db_->configure(connection_);
-    db_->exec("delete from vendas");
-    db_->exec("delete from VARENTA_PROMOCOES");
+    db().configure(connection_);
+    db().exec("delete from vendas");
+    db().exec("delete from VARENTA_PROMOCOES");
   }
 
   // Reads one value back through the fixture's own connection.
   static Field scalar(const std::string& sql) {
-    Query q(db_->connection());
+    Query q(db().connection());
     q.setSql(sql);
     q.open();
     return q.field(std::string_view("V"));
   }
 
-  static testing::TestDatabase* db_;
   Connection connection_;
 };
-testing::TestDatabase* QueryTest::db_ = nullptr;
 
 constexpr const char* kInsertLine =
     "insert into vendas (sequencial, venda, data, hora, codigoproduto, produto) "
@@ -199,17 +192,17 @@ TEST_F(QueryTest, AStatementAfterTheLinkBrokeReconnectsAndSucceeds) {
   const Case cases[] = {
       {"server restarted",
        [&](Connection& c) {
-         db_->configure(c);
+         db().configure(c);
          c.params().setValue("Server", "127.0.0.1");
          c.params().setValue("Port", std::to_string(relay.port()));
        },
        [&](Connection&) { relay.cut(); }},
-      {"attachment ended on the server", [&](Connection& c) { db_->configure(c); },
+      {"attachment ended on the server", [&](Connection& c) { db().configure(c); },
        [&](Connection& c) {
          Query id(c);
          id.setSql("select current_connection as id from rdb$database");
          id.open();
-         db_->exec("delete from mon$attachments where mon$attachment_id = " + id.field("id").asString());
+         db().exec("delete from mon$attachments where mon$attachment_id = " + id.field("id").asString());
        }},
   };
   for (const Case& c : cases) {

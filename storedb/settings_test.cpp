@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/firebird/test_database.h"
+#include "tests/firebird/shared_database.h"
 #include "tests/support/manual_clock.h"
 
 namespace varenta {
@@ -26,17 +26,12 @@ class TimerWatchingLog : public ServiceLog {
   const Timer& timer_;
 };
 
-class SettingsTest : public ::testing::Test {
+class SettingsTest : public testing::SharedDatabaseTest {
  protected:
-  static void SetUpTestSuite() { db_ = new testing::TestDatabase(); }
-  static void TearDownTestSuite() {
-    delete db_;
-    db_ = nullptr;
-  }
   void SetUp() override {
-    db_->exec("delete from padrao");
+    db().exec("delete from padrao");
     store_.create();
-    db_->configure(*store_.connection);
+    db().configure(*store_.connection);
     timer_.setEnabled(true);
   }
 
@@ -45,23 +40,21 @@ class SettingsTest : public ::testing::Test {
     GetCredenciaisVarenta({store_, settings_, timer_, clock_, log_});
   }
   static DateTime storedStart() {
-    Query q(db_->connection());
+    Query q(db().connection());
     q.setSql("select varenta_datainicio from padrao where codigo = 1");
     q.open();
     return q.field("varenta_datainicio").asDateTime();
   }
 
-  static testing::TestDatabase* db_;
   StoreDb store_;
   VarentaSettings settings_;
   Timer timer_;
   ManualClock clock_{DateTime()};
   TimerWatchingLog log_{timer_};
 };
-testing::TestDatabase* SettingsTest::db_ = nullptr;
 
 TEST_F(SettingsTest, AllMarksNullTakeTheirDefaultsAndTheStartDateMovesUp) {
-  db_->exec(
+  db().exec(
       "insert into padrao (codigo, cgc, varenta_datainicio) values (1, '12.345.678/0001-90', '2024-01-10')");
   loadOn(DateTime::fromParts(2024, 6, 20));
 
@@ -80,7 +73,7 @@ TEST_F(SettingsTest, AllMarksNullTakeTheirDefaultsAndTheStartDateMovesUp) {
   EXPECT_EQ(settings_.baseUrl, "");
   EXPECT_EQ(settings_.usuario, "");
   // The promotion and resend marks default to two hours and one day ago by the database's clock.
-  Query q(db_->connection());
+  Query q(db().connection());
   q.setSql("select current_timestamp as now from rdb$database");
   q.open();
   const DateTime now = q.field("now").asDateTime();
@@ -106,8 +99,8 @@ TEST_F(SettingsTest, StartDateIsKeptOnlyWhenNotOlderThanTwoCalendarMonths) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.today.format("yyyy-mm-dd") + " " + c.stored);
-    db_->exec("delete from padrao");
-    db_->exec(std::string("insert into padrao (codigo, cgc, varenta_datainicio) values (1, '1', ") +
+    db().exec("delete from padrao");
+    db().exec(std::string("insert into padrao (codigo, cgc, varenta_datainicio) values (1, '1', ") +
               c.stored + ")");
     log_.lines.clear();
     loadOn(c.today);
@@ -116,14 +109,14 @@ TEST_F(SettingsTest, StartDateIsKeptOnlyWhenNotOlderThanTwoCalendarMonths) {
     EXPECT_EQ(log_.lines.size(), c.adjusted ? 1u : 0u);
   }
   // A NULL start date gives a NULL closing mark the zero date-time in the load that adjusts it.
-  db_->exec("update padrao set varenta_datainicio = null");
+  db().exec("update padrao set varenta_datainicio = null");
   loadOn(DateTime::fromParts(2024, 6, 20));
   EXPECT_TRUE(settings_.ultCaixa.isZero());
 }
 
 TEST_F(SettingsTest, StoredValuesAreLoadedFromTheCompanyRow) {
-  db_->exec("insert into padrao (codigo, cgc) values (null, '99')");  // no codigo: never the company row
-  db_->exec(
+  db().exec("insert into padrao (codigo, cgc) values (null, '99')");  // no codigo: never the company row
+  db().exec(
       "insert into padrao (codigo, cgc, varenta_usuario, varenta_senha, varenta_url1, varenta_url2, "
       "varenta_url3, "
       "varenta_idempresa, varenta_idlocal, varenta_intervalo, varenta_datainicio, varenta_ultvenda, "
@@ -151,8 +144,8 @@ TEST_F(SettingsTest, StoredValuesAreLoadedFromTheCompanyRow) {
 }
 
 TEST_F(SettingsTest, WithoutACompanyRowEverythingReadsEmptyAndEveryRowGetsTheStartDate) {
-  db_->exec("insert into padrao (codigo, cgc, varenta_ultvenda) values (1, '', 10)");
-  db_->exec("insert into padrao (codigo, cgc, varenta_ultvenda) values (2, null, 10)");
+  db().exec("insert into padrao (codigo, cgc, varenta_ultvenda) values (1, '', 10)");
+  db().exec("insert into padrao (codigo, cgc, varenta_ultvenda) values (2, null, 10)");
   settings_.ultVenda = 99;
   settings_.baseUrl = "old";
   loadOn(DateTime::fromParts(2024, 6, 20));
@@ -164,7 +157,7 @@ TEST_F(SettingsTest, WithoutACompanyRowEverythingReadsEmptyAndEveryRowGetsTheSta
   EXPECT_TRUE(settings_.verificaPromo.isZero());
   EXPECT_EQ(settings_.dataInicio, DateTime::fromParts(2024, 4, 20));
   EXPECT_EQ(log_.lines, std::vector<std::string>{kAdjusted});
-  Query q(db_->connection());
+  Query q(db().connection());
   q.setSql("select count(*) as n from padrao where varenta_datainicio = '2024-04-20'");
   q.open();
   EXPECT_EQ(q.field("n").asInteger(), 2);
@@ -173,7 +166,7 @@ TEST_F(SettingsTest, WithoutACompanyRowEverythingReadsEmptyAndEveryRowGetsTheSta
 TEST_F(SettingsTest, AFailedLoadLogsOnceAndKeepsTheValues) {
   settings_.ultVenda = 77;
   settings_.baseUrl = "https://kept/";
-  store_.connection->params().setValue("Database", db_->directory() + "missing.fdb");
+  store_.connection->params().setValue("Database", db().directory() + "missing.fdb");
   loadOn(DateTime::fromParts(2024, 6, 20));
   EXPECT_EQ(log_.lines, std::vector<std::string>{kFailed});
   EXPECT_EQ(settings_.ultVenda, 77);

@@ -7,13 +7,14 @@
 #include <fstream>
 #include <optional>
 
+#include "tests/support/temp_dir.h"
+
 namespace varenta {
 namespace {
 
 TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
-  char pattern[] = "/tmp/varenta-ini-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  const std::string dir = std::string(pattern) + "/";
+  const TempDir temp("varenta-ini");
+  const std::string dir = temp.dir();
   const std::string longPath = "/data/" + std::string(300, 'x') + ".fdb";
   struct Case {
     const char* name;
@@ -46,7 +47,6 @@ TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
     EXPECT_EQ(location.server, c.server);
     EXPECT_EQ(location.path, c.path);
   }
-  std::filesystem::remove_all(pattern);
 }
 
 }  // namespace

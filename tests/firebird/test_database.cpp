@@ -51,11 +51,6 @@ std::string schemaScript() {
 }
 
 TestDatabase::TestDatabase(std::string_view fileName) {
-  char pattern[] = "/tmp/varenta-db-XXXXXX";
-  if (!mkdtemp(pattern)) throw EInOutError("Cannot create a directory for a test database");
-  // The server runs as its own user and must reach and write this directory.
-  chmod(pattern, 0777);
-  directory_ = std::string(pattern) + "/";
   path_ = directory_ + std::string(fileName);
   try {
     withDpb(true, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
@@ -67,7 +62,6 @@ TestDatabase::TestDatabase(std::string_view fileName) {
     for (const std::string& statement : splitStatements(schemaScript())) exec(statement);
   } catch (...) {
     connection_.close();
-    std::filesystem::remove_all(pattern);
     throw;
   }
 }
@@ -82,11 +76,9 @@ TestDatabase::~TestDatabase() {
     });
   } catch (const Error&) {
     // A database still in use by a test's leftover attachment, or already dropped by the test,
-    // cannot be dropped; its directory is removed below all the same, and the server lets go of
-    // the file when that attachment ends.
+    // cannot be dropped; its directory goes all the same, and the server lets go of the file
+    // when that attachment ends.
   }
-  std::error_code ignored;
-  std::filesystem::remove_all(directory_, ignored);
 }
 
 void TestDatabase::configure(Connection& conn) const {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "storedb/connection.h"
+#include "tests/support/temp_dir.h"
 
 namespace varenta::testing {
 
@@ -42,7 +43,8 @@ class TestDatabase {
   void exec(std::string_view sql);
 
  private:
-  std::string directory_;
+  TempDir temp_{"varenta-db", true};  // the server, as its own user, works in it
+  std::string directory_ = temp_.dir();
   std::string path_;
   Connection connection_;
 };

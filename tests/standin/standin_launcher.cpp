@@ -15,29 +15,14 @@
 
 #include "base/json_writer.h"
 #include "base/text.h"
+#include "tests/support/files.h"
 
 extern char** environ;
 
 namespace varenta {
-namespace {
+namespace {}  // namespace
 
-std::filesystem::path freshDirectory() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "varenta-standin-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr)
-    throw std::runtime_error("cannot create a directory for the stand-in");
-  return pattern;
-}
-
-std::string readFile(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-}  // namespace
-
-StandIn::StandIn(StandInConfig config) : config_(std::move(config)), dir_(freshDirectory()) {
+StandIn::StandIn(StandInConfig config) : config_(std::move(config)) {
   config_.dataDir = dir_ / "data";
   config_.journalFile = dir_ / "journal.jsonl";
   std::filesystem::create_directory(config_.dataDir);
@@ -71,7 +56,6 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)), dir_(freshD
   const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) {
-    std::filesystem::remove_all(dir_);
     throw std::runtime_error(std::string("cannot start ") + VARENTA_STANDIN_PROGRAM);
   }
 
@@ -82,20 +66,17 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)), dir_(freshD
       const std::string said = readFile(output);
       kill(pid_, SIGKILL);
       waitpid(pid_, &status, 0);
-      std::filesystem::remove_all(dir_);
       throw std::runtime_error("the stand-in did not start: " + said);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  port_ = std::stoi(readFile(dir_ / "port"));
+  port_ = std::stoi(readFile((dir_ / "port").string()));
 }
 
 StandIn::~StandIn() {
   kill(pid_, SIGTERM);
   int status = 0;
   waitpid(pid_, &status, 0);
-  std::error_code ignored;
-  std::filesystem::remove_all(dir_, ignored);
 }
 
 std::string StandIn::baseUrl() const {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
 #include "tools/cloud_standin.h"
 #include "tools/request_journal.h"
 
@@ -40,7 +41,8 @@ class StandIn {
   void control(const std::string& path, const std::string& body) const;
 
   StandInConfig config_;
-  std::filesystem::path dir_;
+  TempDir temp_{"varenta-standin"};  // the data directory, journal and port file, gone with the object
+  std::filesystem::path dir_{temp_.path()};
   pid_t pid_ = -1;
   int port_ = 0;
 };

@@ -6,15 +6,20 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace varenta {
 
 class TempDir {
  public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "varenta-XXXXXX").string();
+  // Makes "<temporary directory>/<prefix>-XXXXXX". With `openToAll` every user may enter and write
+  // it: the database server works in it as its own user.
+  explicit TempDir(std::string_view prefix = "varenta", bool openToAll = false) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
     path_ = pattern;
+    if (openToAll) std::filesystem::permissions(path_, std::filesystem::perms::all);
   }
   ~TempDir() {
     std::error_code ignored;
@@ -25,6 +30,8 @@ class TempDir {
 
   // The directory with a trailing "/".
   std::string dir() const { return path_ + "/"; }
+  // The directory without it.
+  const std::string& path() const { return path_; }
 
  private:
   std::string path_;
