@@ -197,10 +197,11 @@ bool isCompact(std::string_view body) {
 }
 
 // The closing is put together as text with fixed spacing: ": " in a pair, ", " between pairs and
-// " }]" at the end.
+// " }]" at the end; the store's closing resend writes " , " after cantidadMovimientos in its
+// store-wide record, which reads the same.
 bool isClosingLayout(std::string_view body) {
   static const std::regex kLayout(
-      R"(\[\{"montoVentaLiquida": [^ ,]+, "montoCancelaciones": [^ ,]+, "cantidadMovimientos": [^ ,]+, )"
+      R"(\[\{"montoVentaLiquida": [^ ,]+, "montoCancelaciones": [^ ,]+, "cantidadMovimientos": [^ ,]+ ?, )"
       R"("fechaVentas": "[^"]*", "cantidadCancelaciones": [^ ,]+ \}\])");
   return std::regex_match(body.begin(), body.end(), kLayout);
 }

@@ -47,6 +47,7 @@ TEST(DocumentShapeTest, AcceptsWellFormedDocuments) {
   EXPECT_EQ(checkMovementBatch(replaced(kMovement, R"("total":9.5)", R"("total":1.5E20)")), std::nullopt);
   EXPECT_EQ(checkClosingDocument(kClosing), std::nullopt);
   EXPECT_EQ(checkClosingDocument(replaced(kClosing, "812.50", "-12.30")), std::nullopt);
+  EXPECT_EQ(checkClosingDocument(replaced(kClosing, ": 3, ", ": 3 , ")), std::nullopt);
 }
 
 TEST(DocumentShapeTest, NamesTheFaultOfAMovementBatch) {
@@ -117,6 +118,7 @@ TEST(DocumentShapeTest, NamesTheFaultOfAClosingDocument) {
       // The spacing of the text is fixed.
       {R"(: 0.00, )", R"(:0.00, )", "FORMATO_INVALIDO", ""},
       {R"(, "fechaVentas")", R"(,"fechaVentas")", "FORMATO_INVALIDO", ""},
+      {": 0.00, ", ": 0.00 , ", "FORMATO_INVALIDO", ""},
       {" }]", "}]", "FORMATO_INVALIDO", ""},
       {"[{", " [{", "FORMATO_INVALIDO", ""},
   };

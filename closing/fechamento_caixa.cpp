@@ -1,0 +1,101 @@
+#include "closing/fechamento_caixa.h"
+
+#include <chrono>
+#include <exception>
+#include <string>
+
+#include "api/verdict.h"
+#include "base/error.h"
+#include "closing/cancelled_totals.h"
+#include "closing/closing_document.h"
+#include "closing/closing_sql.h"
+
+namespace varenta {
+namespace {
+
+constexpr std::chrono::hours kOneDay{24};
+
+void post(const TaskContext& task, const std::string& caixa, const std::string& document, const char* marker,
+          DateTime day) {
+  const TVarentaRetornos answer = task.cloud.postFechaCaixa(caixa, document);
+  task.log.DoSaveLog(marker + day.format("dd/mm/yyyy") + "]" +
+                     VerificarErroJSON(answer.json_retorno, document, task.log));
+}
+
+// Stored first, so that a mark the database refused is not taken as moved in memory either.
+void moveMark(const TaskContext& task) {
+  const DateTime next = task.settings.ultCaixa.date() + kOneDay;
+  Query& query = *task.db.query2;
+  query.setSql(kClosingMarkUpdate);
+  query.setDate("varenta_ultcaixa", next);
+  query.execute();
+  task.settings.ultCaixa = next;
+}
+
+// Closes the mark's day and moves the mark on; answers false when the day had no live sale (the
+// mark moved all the same). `posting` holds the record on its way to the cloud, for the failure
+// line.
+bool closeMarkDay(const TaskContext& task, std::string& posting) {
+  Query& totals = *task.db.query1;
+  Query& query = *task.db.query2;
+  totals.setSql(kClosingLiveTotals);
+  totals.setDate("VARENTA_ULTCAIXA", task.settings.ultCaixa);
+  totals.open();
+  if (totals.eof()) {
+    moveMark(task);
+    return false;
+  }
+  DateTime day;
+  for (; !totals.eof(); totals.next()) {
+    day = totals.field("DATA").asDateTime();
+    const std::string caixa = totals.field("TERMINAL").asString();
+    const std::int64_t terminal = totals.field("TERMINAL").asInteger();
+    const CancelledTotals partly =
+        cancelledTotals(query, kClosingPartialCancellations, "VARENTA_ULTCAIXA", day, terminal);
+    const CancelledTotals whole =
+        cancelledTotals(query, kClosingWholeCancellations, "VARENTA_ULTCAIXA", day, terminal);
+    posting = closingDocument(registerRecord(day, totals.field("VALOR").asDecimal(),
+                                             totals.field("QUANTIDADE").asInteger(), partly.valor,
+                                             whole.valor, whole.quantidade));
+    post(task, caixa, posting, "[F.Dia- ", day);
+    posting.clear();
+  }
+  query.setSql(kStoreWidePartialCancellations);
+  query.setDate("DATACAIXA", day);
+  query.open();
+  if (!query.eof()) {
+    posting = closingDocument(
+        storeWideRecord(day, query.field("VALOR").asDecimal(), query.field("QUANTIDADE").asInteger()));
+    post(task, "9999", posting, "[F.Parc- ", day);
+    posting.clear();
+  }
+  moveMark(task);
+  return true;
+}
+
+}  // namespace
+
+void FechamentoCaixaVarenta(const ClosingContext& context) {
+  const TaskContext& task = context.task;
+  struct TimerBackOn {
+    Timer& timer;
+    ~TimerBackOn() { timer.setEnabled(true); }
+  } timerBackOn{task.timer};
+  task.timer.setEnabled(false);
+
+  const auto caughtUp = [&task] { return !(task.clock.today() > task.settings.ultCaixa); };
+  if (caughtUp()) return context.enviarVendas();
+
+  std::string posting;
+  try {
+    // Day after day within this call: a day that sold nothing ends it, a caught-up mark hands over.
+    while (closeMarkDay(task, posting)) {
+      if (caughtUp()) return context.enviarVendas();
+    }
+  } catch (const std::exception& e) {
+    task.log.DoSaveLog(posting);
+    task.log.DoSaveLog(errorLine("Erro: ", e));
+  }
+}
+
+}  // namespace varenta

@@ -1,0 +1,179 @@
+#include "closing/fechamento_caixa.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "closing/closing_test_fixture.h"
+#include "closing/reenvia_caixa.h"
+
+namespace varenta {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+class FechamentoCaixaTest : public ClosingStoreTest {
+ protected:
+  // Runs the export; the hand-over notes how many documents had been posted by then and whether
+  // the timer was still off.
+  void close() {
+    timer_.setEnabled(true);
+    FechamentoCaixaVarenta({task(), [this] {
+                              handOvers_.push_back(posts().size());
+                              EXPECT_FALSE(timer_.enabled());
+                            }});
+    EXPECT_TRUE(timer_.enabled());
+  }
+  std::string shown(DateTime day) const { return day.format("dd/mm/yyyy"); }
+
+  std::vector<std::size_t> handOvers_;
+};
+
+TEST_F(FechamentoCaixaTest, ClosesEveryPastDayInOrderThenHandsOverOnce) {
+  line(1, daysAgo(3), "1", "10.00");
+  line(2, daysAgo(2), "1", "20.00");
+  line(3, daysAgo(1), "2", "30.00");
+  line(4, today_, "1", "99.00");  // today is never closed
+  setMark(daysAgo(3));
+
+  close();
+
+  EXPECT_THAT(posts(), ElementsAre(ClosingPost{"1", closingText("10.00", "0.00", 1, daysAgo(3), 0)},
+                                   ClosingPost{"1", closingText("20.00", "0.00", 1, daysAgo(2), 0)},
+                                   ClosingPost{"2", closingText("30.00", "0.00", 1, daysAgo(1), 0)}));
+  EXPECT_THAT(log_.lines(),
+              ElementsAre("[F.Dia- " + shown(daysAgo(3)) + "]Ok:1", "[F.Dia- " + shown(daysAgo(2)) + "]Ok:2",
+                          "[F.Dia- " + shown(daysAgo(1)) + "]Ok:3"));
+  EXPECT_THAT(handOvers_, ElementsAre(3u));
+  EXPECT_EQ(settings_.ultCaixa, today_);
+  EXPECT_EQ(storedMark(), today_);
+
+  // Caught up: the next call only hands over.
+  close();
+  EXPECT_EQ(posts().size(), 3u);
+  EXPECT_THAT(handOvers_, ElementsAre(3u, 3u));
+  EXPECT_EQ(storedMark(), today_);
+}
+
+TEST_F(FechamentoCaixaTest, ADayOfTwoRegistersWithAPartlyCancelledSale) {
+  const DateTime day = daysAgo(1);
+  const std::string date = day.format("yyyy-mm-dd");
+  line(1, day, "1", "10.00");
+  line(1, day, "1", "5.50");
+  line(1, day, "1", "2.00", false, "XXDESCONTOXX");            // pseudo-lines never count
+  line(2, day, "1", "0.00", false, "7891000100110", "20.00");  // no total: the automatic price
+  line(3, day, "2", "7.25");
+  line(3, day, "2", "3.10", true);  // sale 3 is partly cancelled
+  line(3, day, "2", "1.00", true, "XXACRESCIMOXX");
+  line(4, day, "2", "12.00", true);  // sale 4 is cancelled whole
+  setMark(day);
+
+  close();
+
+  const std::string prefix = "[{\"montoVentaLiquida\": ";
+  EXPECT_THAT(
+      posts(),
+      ElementsAre(ClosingPost{"1", prefix +
+                                       "35.50, \"montoCancelaciones\": 0.00, \"cantidadMovimientos\": 2, "
+                                       "\"fechaVentas\": \"" +
+                                       date + "\", \"cantidadCancelaciones\": 0 }]"},
+                  ClosingPost{"2", prefix +
+                                       "10.35, \"montoCancelaciones\": 12.00, \"cantidadMovimientos\": 2, "
+                                       "\"fechaVentas\": \"" +
+                                       date + "\", \"cantidadCancelaciones\": 1 }]"},
+                  ClosingPost{"9999", prefix +
+                                          "-3.10, \"montoCancelaciones\": 3.10, \"cantidadMovimientos\": 0, "
+                                          "\"fechaVentas\": \"" +
+                                          date + "\", \"cantidadCancelaciones\": 1 }]"}));
+  EXPECT_THAT(log_.lines(), ElementsAre("[F.Dia- " + shown(day) + "]Ok:1", "[F.Dia- " + shown(day) + "]Ok:2",
+                                        "[F.Parc- " + shown(day) + "]Ok:3"));
+  EXPECT_THAT(handOvers_, ElementsAre(3u));
+  EXPECT_EQ(storedMark(), today_);
+}
+
+TEST_F(FechamentoCaixaTest, ADayWithoutLiveSalesMovesTheMarkOnlyAndEndsTheCall) {
+  struct Case {
+    const char* name;
+    bool cancelledLines;
+  };
+  for (const Case& c : {Case{"every line cancelled", true}, Case{"no sale", false}}) {
+    SCOPED_TRACE(c.name);
+    db().exec("delete from vendas");
+    if (c.cancelledLines) {
+      line(1, daysAgo(2), "1", "10.00", true);
+      line(2, daysAgo(2), "2", "5.00", true);
+    }
+    line(3, daysAgo(1), "1", "30.00");  // waits for a later call
+    setMark(daysAgo(2));
+
+    close();
+
+    EXPECT_THAT(posts(), IsEmpty());
+    EXPECT_THAT(log_.lines(), IsEmpty());
+    EXPECT_THAT(handOvers_, IsEmpty());
+    EXPECT_EQ(settings_.ultCaixa, daysAgo(1));
+    EXPECT_EQ(storedMark(), daysAgo(1));
+  }
+}
+
+// Lines without a terminal belong to register 1, in its live totals as well as in its
+// cancellations, partial and whole, in the closing and in its resend alike.
+TEST_F(FechamentoCaixaTest, LinesWithoutATerminalCountUnderRegisterOne) {
+  const DateTime day = daysAgo(1);
+  line(10, day, "1", "10.00");
+  line(11, day, "null", "4.00");
+  line(11, day, "null", "1.50", true);
+  line(12, day, "null", "6.00", true);
+  setMark(day);
+
+  close();
+  ReenviaCaixaVarenta(task(), day, "1");
+
+  const std::string registerOne = closingText("15.50", "6.00", 3, day, 1);
+  EXPECT_THAT(posts(), ElementsAre(ClosingPost{"1", registerOne},
+                                   ClosingPost{"9999", closingText("-1.50", "1.50", 0, day, 1)},
+                                   ClosingPost{"1", registerOne},
+                                   ClosingPost{"9999", closingText("-1.50", "1.50", 0, day, 1, " , ")}));
+}
+
+TEST_F(FechamentoCaixaTest, ATransportFailureLeavesTheDayToBePostedWholeLater) {
+  const DateTime day = daysAgo(1);
+  line(1, day, "1", "10.00");
+  line(2, day, "2", "20.00");
+  line(2, day, "2", "2.50", true);
+  setMark(day);
+  // The connection breaks while the second register's record is posted.
+  log_.onLine = [this](std::string_view line) {
+    if (line.starts_with("[F.Dia- ")) standIn_.force({.close = true, .times = 1});
+  };
+
+  close();
+
+  const std::string registerTwo = closingText("22.50", "0.00", 1, day, 0);
+  EXPECT_THAT(posts(), ElementsAre(ClosingPost{"1", closingText("10.00", "0.00", 1, day, 0)},
+                                   ClosingPost{"2", registerTwo}));
+  const auto lines = log_.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "[F.Dia- " + shown(day) + "]Ok:1");
+  EXPECT_EQ(lines[1], registerTwo);
+  EXPECT_THAT(lines[2],
+              StartsWith("Erro: ERestError\r\nMensagem: REST request failed: Error receiving data: ("));
+  EXPECT_THAT(handOvers_, IsEmpty());
+  EXPECT_EQ(settings_.ultCaixa, day);
+  EXPECT_EQ(storedMark(), day);
+
+  log_.onLine = nullptr;
+  close();
+
+  const auto all = posts();
+  ASSERT_EQ(all.size(), 5u);
+  EXPECT_EQ(all[2], all[0]);
+  EXPECT_EQ(all[3], all[1]);
+  EXPECT_EQ(all[4], (ClosingPost{"9999", closingText("-2.50", "2.50", 0, day, 1)}));
+  EXPECT_THAT(handOvers_, ElementsAre(5u));
+  EXPECT_EQ(storedMark(), today_);
+}
+
+}  // namespace
+}  // namespace varenta
