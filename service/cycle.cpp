@@ -4,6 +4,8 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "closing/fechamento_caixa.h"
+#include "closing/reenvia_caixa.h"
 #include "service/probe.h"
 #include "service/srv_varenta.h"
 #include "tasks/task_context.h"
@@ -116,7 +118,14 @@ void TSrvVarenta::updateClientContext() {
 // nothing to do.
 void TSrvVarenta::VerificaReenvio() {}
 void TSrvVarenta::AtualizaPromo() {}
-void TSrvVarenta::FechamentoCaixaVarenta() {}
 void TSrvVarenta::EnviarVendasVarenta() {}
+
+void TSrvVarenta::FechamentoCaixaVarenta() {
+  varenta::FechamentoCaixaVarenta({taskContext(), [this] { EnviarVendasVarenta(); }});
+}
+
+void TSrvVarenta::ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal) {
+  varenta::ReenviaCaixaVarenta(taskContext(), DataCaixa, Terminal);
+}
 
 }  // namespace varenta

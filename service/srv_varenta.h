@@ -60,6 +60,8 @@ class TSrvVarenta {
   virtual void AtualizaPromo();
   virtual void FechamentoCaixaVarenta();
   virtual void EnviarVendasVarenta();
+  // Sends the closing of day `DataCaixa` again, for register `Terminal` (every register when empty).
+  void ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal);
 
   void DoSaveLog(std::string_view message) { log_.DoSaveLog(message); }
   // Reloads Settings from the store database and hands the cloud client its new context.
