@@ -6,8 +6,10 @@
 // live sales moves the mark one day without posting anything and ends the call.
 //
 // Failures are the call's own business: the record being posted (or an empty line) and an "Erro: "
-// line are logged, the day's mark stays, and the whole day is posted again on a later call. The
-// cycle timer is off while the call works and on when it returns, however it returns.
+// line are logged, the day's mark stays, and the whole day is posted again on a later call; days
+// closed before it keep their mark. Errors of the new-sale export reach the caller only when the
+// call hands over at once, the mark being at today already; after closing days they are logged the
+// same way. The cycle timer is off while the call works and on when it returns, however it returns.
 
 #include <functional>
 

@@ -142,37 +142,49 @@ TEST_F(FechamentoCaixaTest, ATransportFailureLeavesTheDayToBePostedWholeLater) {
   line(1, day, "1", "10.00");
   line(2, day, "2", "20.00");
   line(2, day, "2", "2.50", true);
-  setMark(day);
-  // The connection breaks while the second register's record is posted.
-  log_.onLine = [this](std::string_view line) {
-    if (line.starts_with("[F.Dia- ")) standIn_.force({.close = true, .times = 1});
-  };
+  const std::vector<ClosingPost> wholeDay = {{"1", closingText("10.00", "0.00", 1, day, 0)},
+                                             {"2", closingText("22.50", "0.00", 1, day, 0)},
+                                             {"9999", closingText("-2.50", "2.50", 0, day, 1)}};
+  // The connection breaks while the second register's record is posted, then while the store-wide
+  // one is.
+  for (const std::size_t failing : {1u, 2u}) {
+    SCOPED_TRACE(failing);
+    setMark(day);
+    log_.clear();
+    handOvers_.clear();
+    const auto sentSince = [this, before = posts().size()] {
+      auto sent = posts();
+      sent.erase(sent.begin(), sent.begin() + before);
+      return sent;
+    };
+    std::size_t posted = 0;
+    log_.onLine = [&](std::string_view line) {
+      if (line.starts_with("[F.") && ++posted == failing) standIn_.force({.close = true, .times = 1});
+    };
 
-  close();
+    close();
 
-  const std::string registerTwo = closingText("22.50", "0.00", 1, day, 0);
-  EXPECT_THAT(posts(), ElementsAre(ClosingPost{"1", closingText("10.00", "0.00", 1, day, 0)},
-                                   ClosingPost{"2", registerTwo}));
-  const auto lines = log_.lines();
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "[F.Dia- " + shown(day) + "]Ok:1");
-  EXPECT_EQ(lines[1], registerTwo);
-  EXPECT_THAT(lines[2],
-              StartsWith("Erro: ERestError\r\nMensagem: REST request failed: Error receiving data: ("));
-  EXPECT_THAT(handOvers_, IsEmpty());
-  EXPECT_EQ(settings_.ultCaixa, day);
-  EXPECT_EQ(storedMark(), day);
+    EXPECT_EQ(sentSince(), std::vector(wholeDay.begin(), wholeDay.begin() + failing + 1));
+    const auto lines = log_.lines();
+    ASSERT_EQ(lines.size(), failing + 2);
+    EXPECT_THAT(lines[0], StartsWith("[F.Dia- " + shown(day) + "]Ok:"));
+    EXPECT_EQ(lines[failing], wholeDay[failing].body);
+    EXPECT_THAT(lines[failing + 1],
+                StartsWith("Erro: ERestError\r\nMensagem: REST request failed: Error receiving data: ("));
+    EXPECT_THAT(handOvers_, IsEmpty());
+    EXPECT_EQ(settings_.ultCaixa, day);
+    EXPECT_EQ(storedMark(), day);
 
-  log_.onLine = nullptr;
-  close();
+    log_.onLine = nullptr;
+    const std::size_t failedRun = failing + 1;
+    close();
 
-  const auto all = posts();
-  ASSERT_EQ(all.size(), 5u);
-  EXPECT_EQ(all[2], all[0]);
-  EXPECT_EQ(all[3], all[1]);
-  EXPECT_EQ(all[4], (ClosingPost{"9999", closingText("-2.50", "2.50", 0, day, 1)}));
-  EXPECT_THAT(handOvers_, ElementsAre(5u));
-  EXPECT_EQ(storedMark(), today_);
+    auto retried = sentSince();
+    retried.erase(retried.begin(), retried.begin() + failedRun);
+    EXPECT_EQ(retried, wholeDay);
+    EXPECT_EQ(handOvers_.size(), 1u);
+    EXPECT_EQ(storedMark(), today_);
+  }
 }
 
 }  // namespace

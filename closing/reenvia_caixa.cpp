@@ -46,11 +46,11 @@ void ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const s
     if (totals.eof()) return;
     for (; !totals.eof(); totals.next()) {
       const std::string caixa = totals.field("TERMINAL").asString();
-      const std::int64_t register_ = totals.field("TERMINAL").asInteger();
+      const std::int64_t registerNumber = totals.field("TERMINAL").asInteger();
       const CancelledTotals partly =
-          cancelledTotals(query, kResendPartialCancellations, "DATACAIXA", day, register_);
+          cancelledTotals(query, kResendPartialCancellations, "DATACAIXA", day, registerNumber);
       const CancelledTotals whole =
-          cancelledTotals(query, kResendWholeCancellations, "DATACAIXA", day, register_);
+          cancelledTotals(query, kResendWholeCancellations, "DATACAIXA", day, registerNumber);
       record = closingDocument(registerRecord(day, totals.field("VALOR").asDecimal(),
                                               totals.field("QUANTIDADE").asInteger(), partly.valor,
                                               whole.valor, whole.quantidade));

@@ -4,8 +4,9 @@
 // sold that day), then the store-wide record of the day's partial cancellations. The cancellation
 // export calls it when a sale is cancelled after its day; the resend poll when the cloud asks.
 //
-// It moves no mark, leaves the cycle timer alone and throws nothing: a failed post is logged and
-// the next one still goes out; any other failure is logged and ends the resend.
+// It moves no mark, leaves the cycle timer alone and throws nothing but what the log throws: a
+// failed post is logged and the next one still goes out; any other failure is logged and ends the
+// resend.
 
 #include <string>
 
