@@ -8,6 +8,7 @@
 
 #include "api/api_errors.h"
 #include "base/error.h"
+#include "tests/firebird/loopback_relay.h"
 #include "tests/tasks/sales_export_fixture.h"
 
 namespace varenta {
@@ -311,6 +312,132 @@ TEST_F(NewSaleExportTest, SalesWrittenInDescendingOrderAreSentInNumberOrder) {
   EXPECT_EQ(numbers,
             (std::vector<std::string>{"201", "202", "203", "204", "205", "206", "207", "208", "209"}));
   EXPECT_EQ(f.stored("varenta_ultvenda"), 209);
+}
+
+// Three plain cash sales of one line each: 301, 302 and 303.
+void insertPlainSales(testing::TestDatabase& db, int first = 301, int count = 3) {
+  for (int venda = first; venda < first + count; ++venda) {
+    insert(db, VendaRow{.sequencial = venda, .venda = venda, .numerocoo = venda});
+    insert(db, CaixaRow{.codigovenda = venda, .dinheiro = "10"});
+  }
+}
+
+// An error answer is the cloud's verdict, not a failure: it is logged with the body, and the mark
+// moves on.
+TEST_F(NewSaleExportTest, AnErrorAnswerIsLoggedAndTheMarkMovesOn) {
+  insertPlainSales(f.database);
+  f.standIn.force(
+      {.status = 400, .body = R"({"errores":[{"error":{"message":"ARTICULO_NO_ENCONTRADO"}}]})", .times = 1});
+  run();
+  const std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(f.log.lines(), (std::vector<std::string>{posts[0].body, "[Venda= 301]Artigo não encontrado"}));
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 301);
+}
+
+// A failed post reaches the caller and leaves the mark, so the same sale goes next time; the timer
+// runs again all the same.
+TEST_F(NewSaleExportTest, AFailedPostLeavesTheMarkAndTheSaleIsSentNextTime) {
+  insertPlainSales(f.database);
+  f.standIn.force({.status = 500, .times = 1});
+  EXPECT_THROW(run(), EHttpServerError);
+  EXPECT_EQ(f.settings.ultVenda, 0);
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 0);
+  EXPECT_TRUE(f.log.lines().empty());
+  EXPECT_TRUE(f.timer.enabled());
+  EXPECT_EQ(f.timer.interval(), std::chrono::milliseconds(7000));
+
+  run();
+  const std::vector<JournalEntry> requests = f.newRequests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].body, requests[0].body);
+  EXPECT_EQ(numeroOf(requests[1].body), "301");
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 301);
+}
+
+// The store's database goes away while sales are being sent. A link cut while a sale is posted is
+// made again for the mark; when the server refuses new links, the call fails, and so do the next
+// ones until the server is back. No sale is skipped and none is sent twice.
+TEST_F(NewSaleExportTest, ALostDatabaseConnectionSkipsNoSale) {
+  insertPlainSales(f.database);
+  testing::LoopbackRelay relay(3050);
+  f.db.connection->params().setValue("Server", "127.0.0.1");
+  f.db.connection->params().setValue("Port", std::to_string(relay.port()));
+
+  f.transport.beforeSend = [&](const HttpRequest&) { relay.cut(); };
+  run();
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 301);
+
+  f.transport.beforeSend = [&](const HttpRequest&) {
+    relay.cut();
+    relay.refuse(true);
+  };
+  EXPECT_THROW(run(), EDatabaseError);
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 301);
+  f.transport.beforeSend = nullptr;
+  EXPECT_THROW(run(), EDatabaseError);
+
+  relay.refuse(false);
+  run();
+  run();
+  std::vector<std::string> sent;
+  for (const JournalEntry& post : f.newRequests()) sent.push_back(numeroOf(post.body));
+  EXPECT_EQ(sent, (std::vector<std::string>{"301", "302", "303"}));
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 303);
+}
+
+// A database error while the payment rows are read is no fault of the document: nothing is posted
+// and the sale waits, where a failed build would have posted an empty body and passed it over.
+TEST_F(NewSaleExportTest, ADatabaseErrorWhileReadingPaymentsLeavesTheSaleWaiting) {
+  insert(f.database, VendaRow{.sequencial = 1,
+                              .venda = 401,
+                              .cancelamento = "2024-06-10 11:00:00",
+                              .codigocancelamento = 1,
+                              .numerocoo = 401});
+  insert(f.database, CaixaRow{.codigovenda = 401, .dinheiro = "10", .cancelado = true});
+  f.database.exec("alter table caixacancelado alter column naturezadaoperacao to natureza");
+  EXPECT_THROW(run(), EDatabaseError);
+  EXPECT_TRUE(f.newRequests().empty());
+  EXPECT_TRUE(f.log.lines().empty());
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 0);
+
+  f.database.exec("alter table caixacancelado alter column natureza to naturezadaoperacao");
+  run();
+  const std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(numeroOf(posts[0].body), "401");
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 401);
+}
+
+// A movement that cannot be built (its amounts overflow) is logged in two lines and posted empty,
+// and the mark moves past it.
+TEST_F(NewSaleExportTest, AFailedBuildPostsAnEmptyBodyAndMovesOn) {
+  for (int line = 1; line <= 93; ++line)
+    insert(f.database, VendaRow{.sequencial = line,
+                                .venda = 501,
+                                .precounitario = "9999999999999.99",
+                                .subtotal = "9999999999999.99",
+                                .precototal = "9999999999999.99",
+                                .precoautomatico = "9999999999999.99",
+                                .numerocoo = 501});
+  insertPlainSales(f.database, 502, 1);
+  run();
+  std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].path, movimientos("1"));
+  EXPECT_EQ(posts[0].body, "");
+  const std::vector<std::string> lines = f.log.lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[1].rfind("Erro: EOverflowError\r\nMensagem: ", 0), 0u) << lines[1];
+  EXPECT_EQ(lines[2], "");  // the posted body, as the verdict on a refused batch logs it
+  EXPECT_EQ(lines[3], "[Venda= 501]JSON_INVALIDO");
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 501);
+
+  run();
+  posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(numeroOf(posts[0].body), "502");
 }
 
 }  // namespace
