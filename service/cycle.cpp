@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "sales/new_sale_export.h"
 #include "service/probe.h"
 #include "service/srv_varenta.h"
 #include "tasks/task_context.h"
@@ -117,6 +118,9 @@ void TSrvVarenta::updateClientContext() {
 void TSrvVarenta::VerificaReenvio() {}
 void TSrvVarenta::AtualizaPromo() {}
 void TSrvVarenta::FechamentoCaixaVarenta() {}
-void TSrvVarenta::EnviarVendasVarenta() {}
+void TSrvVarenta::EnviarVendasVarenta() {
+  // The closings subsystem supplies ReenviaCaixaVarenta; until then a late cancellation resends nothing.
+  varenta::EnviarVendasVarenta({taskContext(), random_, [](DateTime, const std::string&) {}});
+}
 
 }  // namespace varenta
