@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "closing/fechamento_caixa.h"
 #include "closing/reenvia_caixa.h"
+#include "sales/new_sale_export.h"
 #include "service/probe.h"
 #include "service/srv_varenta.h"
 #include "tasks/task_context.h"
@@ -118,7 +119,12 @@ void TSrvVarenta::updateClientContext() {
 // nothing to do.
 void TSrvVarenta::VerificaReenvio() {}
 void TSrvVarenta::AtualizaPromo() {}
-void TSrvVarenta::EnviarVendasVarenta() {}
+void TSrvVarenta::EnviarVendasVarenta() {
+  varenta::EnviarVendasVarenta(
+      {taskContext(), random_, [this](DateTime dataCaixa, const std::string& terminal) {
+         ReenviaCaixaVarenta(dataCaixa, terminal);
+       }});
+}
 
 void TSrvVarenta::FechamentoCaixaVarenta() {
   varenta::FechamentoCaixaVarenta({taskContext(), [this] { EnviarVendasVarenta(); }});

@@ -10,6 +10,7 @@
 #include "base/clock.h"
 #include "base/error.h"
 #include "base/paths.h"
+#include "sales/operator_commands.h"
 #include "service/command_line.h"
 #include "service/journal.h"
 #include "service/log_file.h"
@@ -23,6 +24,9 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return 2;
   }
+  if (commandLine->inspection == Inspection::Sale)
+    return inspectSale(executableDir(), commandLine->venda, std::cout, std::cerr);
+  if (commandLine->inspection == Inspection::Marks) return printMarks(executableDir(), std::cout, std::cerr);
   ServiceOptions options;
   try {
     options = optionsFromEnvironment();

@@ -16,6 +16,7 @@
 #include "base/log.h"
 #include "base/not_before.h"
 #include "base/timer.h"
+#include "sales/pseudo_random.h"
 #include "service/options.h"
 #include "service/timer_loop.h"
 #include "storedb/ini_conn.h"
@@ -107,6 +108,8 @@ class TSrvVarenta {
   const ServiceOptions options_;
   TimerLoop loop_;
   bool paused_ = false;
+  // The process's one generator for drawn values (card digits, partial-cancellation numbers).
+  PseudoRandom random_{static_cast<std::uint64_t>(clock_.now().millisSinceZero())};
 };
 
 }  // namespace varenta

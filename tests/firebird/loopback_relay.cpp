@@ -55,6 +55,10 @@ void LoopbackRelay::acceptLoop() {
     if (poll(&p, 1, 50) <= 0) continue;
     const int client = accept(listener_, nullptr, nullptr);
     if (client < 0) continue;
+    if (refusing_) {
+      close(client);
+      continue;
+    }
     const int server = socket(AF_INET, SOCK_STREAM, 0);
     const sockaddr_in a = loopback(target_);
     if (server < 0 || connect(server, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {

@@ -20,6 +20,8 @@ class LoopbackRelay {
   int port() const { return port_; }
   // Closes every link relayed so far; new ones are still accepted.
   void cut();
+  // While on, every new link is closed as soon as it comes, as when the server is down.
+  void refuse(bool on) { refusing_ = on; }
 
  private:
   void acceptLoop();
@@ -29,6 +31,7 @@ class LoopbackRelay {
   int listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> refusing_{false};
   std::mutex mutex_;
   std::vector<int> open_;  // sockets of live links
   std::vector<std::thread> pumps_;

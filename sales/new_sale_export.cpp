@@ -1,0 +1,58 @@
+#include "sales/new_sale_export.h"
+
+#include "api/verdict.h"
+#include "sales/cancelled_sale_export.h"
+#include "sales/export_session.h"
+#include "sales/sale_document.h"
+
+namespace varenta {
+namespace {
+
+// Ordered by number: without it the database may yield any sale above the mark first, and the
+// mark would then jump past the lower ones, which would never be sent.
+constexpr const char* kNextSaleSql =
+    "select first 1 coalesce(v.venda, 0) as venda from  vendas v where v.venda > :varenta_ultvenda "
+    "and   v.data  >= :datainicio and   v.codigoproduto not in ('XXDESCONTOXX',  'XXACRESCIMOXX',  "
+    "'XXENTREGAXX',  'RECARGACELULAR')"
+    " order by v.venda";
+
+constexpr const char* kSaleMarkSql =
+    "update padrao set varenta_ultvenda = :venda where codigo is not null and coalesce(cgc, '') <> "
+    "'' ";
+
+}  // namespace
+
+void EnviarVendasVarenta(const SalesExportContext& context) {
+  const TaskContext& task = context.task;
+  VarentaSettings& settings = task.settings;
+  const ExportTimerHold timerHold(task.timer, settings);
+  reopenConnection(task.db);
+  Query& q = *task.db.query1;
+
+  q.setSql(kNextSaleSql);
+  q.setInteger("varenta_ultvenda", settings.ultVenda);
+  q.setDate("datainicio", settings.dataInicio);
+  q.open();
+  const std::int64_t venda = q.field("venda").asInteger();
+  if (venda < 1) {
+    EnviarVendasCanceladas(context);
+    return;
+  }
+
+  const std::optional<SaleDocument> document = buildSaleDocument(
+      {q, *task.db.query2, settings.dataInicio, context.random, task.clock, task.log, "Erro: "}, venda);
+  // The lines found a moment ago are gone (deleted meanwhile): there is nothing to send, and the
+  // next call looks for the next sale again.
+  if (!document) return;
+
+  const TVarentaRetornos answer = task.cloud.postEnviarVenda(document->caixa, document->batch);
+  task.log.DoSaveLog("[Venda= " + document->numero + "]" +
+                     VerificarErroJSON(answer.json_retorno, document->batch, task.log));
+
+  settings.ultVenda = venda;
+  q.setSql(kSaleMarkSql);
+  q.setInteger("venda", settings.ultVenda);
+  q.execute();
+}
+
+}  // namespace varenta
