@@ -13,10 +13,8 @@ struct TSuppressZeroDateInterceptor {
   // "" for the zero date-time; otherwise "yyyy-mm-ddThh:nn:ss.zzzZ", the value taken as UTC.
   static std::string StringConverter(DateTime value);
 
-  // "" gives the zero date-time. Otherwise an ISO 8601 date ("2024-03-01"), optionally with "T"
-  // and a time ("hh:nn", ":ss", "." and fractions of a second, kept to the millisecond) and a
-  // zone ("Z", "+hh:nn", "-hhnn", "+hh"), turned into the UTC instant: a time without zone is
-  // already UTC, a date alone is midnight. Throws EConvertError for any other text.
+  // "" gives the zero date-time; any other text is an ISO 8601 date or date-time read into its UTC
+  // instant by parseIso8601 (base/iso8601.h). Throws EConvertError for text that is not one.
   static DateTime StringReverter(std::string_view text);
 };
 
