@@ -1,5 +1,8 @@
 #include "base/text.h"
 
+#include <iconv.h>
+#include <locale.h>
+
 #include <array>
 #include <cstdint>
 
@@ -12,11 +15,12 @@ constexpr std::array<char32_t, 32> kHigh = {0x20AC, 0x0081, 0x201A, 0x0192, 0x20
                                             0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+// The byte of `cp` in the code page, or 0 when it has none (U+0000 itself is never asked).
 char toCp1252(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   for (std::size_t i = 0; i < kHigh.size(); ++i)
     if (kHigh[i] == cp) return static_cast<char>(0x80 + i);
-  return '?';
+  return 0;
 }
 
 void appendUtf8(std::string& out, char32_t cp) {
@@ -30,6 +34,31 @@ void appendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
+}
+
+// The C library's transliteration, which knows close equivalents ("Ł" is "L", "ő" is "o", a
+// combining accent is dropped), follows the tables of the thread's locale; the service runs under
+// whatever locale its host gives it, and the plain "C" one knows none. The "C.UTF-8" locale, which
+// every Debian system carries, is used for the conversion alone, so the rest of the program keeps
+// its own.
+std::string closeEquivalent(std::string_view utf8Char) {
+  static const locale_t withTables = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (withTables == static_cast<locale_t>(0)) return "?";
+  const locale_t previous = uselocale(withTables);
+  std::string out = "?";
+  const iconv_t cd = iconv_open("WINDOWS-1252//TRANSLIT", "UTF-8");
+  if (cd != reinterpret_cast<iconv_t>(-1)) {
+    char buffer[32];
+    char* in = const_cast<char*>(utf8Char.data());
+    std::size_t inLeft = utf8Char.size();
+    char* at = buffer;
+    std::size_t outLeft = sizeof buffer;
+    if (iconv(cd, &in, &inLeft, &at, &outLeft) != static_cast<std::size_t>(-1) && at != buffer)
+      out.assign(buffer, at);
+    iconv_close(cd);
+  }
+  uselocale(previous);
+  return out;
 }
 
 }  // namespace
@@ -66,10 +95,26 @@ std::string utf8ToCp1252(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
     char32_t cp;
     const std::size_t len = decodeUtf8(utf8, i, cp);
-    out += len == 0 ? '?' : toCp1252(cp);
+    if (len == 0) {
+      out += '?';
+    } else if (const char byte = toCp1252(cp); byte != 0 || cp == 0) {
+      out += byte;
+    } else if (cp < 0x300 || cp > 0x36F) {  // a combining accent goes; the letter before it stays
+      out += closeEquivalent(utf8.substr(i, len));
+    }
     i += len == 0 ? 1 : len;
   }
   return out;
+}
+
+bool isValidUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp;
+    const std::size_t len = decodeUtf8(text, i, cp);
+    if (len == 0) return false;
+    i += len;
+  }
+  return true;
 }
 
 std::string cp1252ToUtf8(std::string_view cp1252) {

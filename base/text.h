@@ -7,8 +7,9 @@
 
 namespace varenta {
 
-// Windows-1252 bytes from UTF-8 text. A character the code page cannot hold, and every byte of
-// an invalid UTF-8 sequence, becomes "?".
+// Windows-1252 bytes from UTF-8 text, as the log and the store database hold it. A character the
+// code page cannot hold becomes a close equivalent where one is known ("Łódź" gives "Lódz",
+// "İstanbul" "Istanbul"), otherwise "?", as does every byte of an invalid UTF-8 sequence.
 std::string utf8ToCp1252(std::string_view utf8);
 
 // UTF-8 text from Windows-1252 bytes. The five bytes the code page leaves undefined map to the
@@ -18,6 +19,9 @@ std::string cp1252ToUtf8(std::string_view cp1252);
 // Decodes one UTF-8 sequence at text[i] (i < text.size()) into cp; returns its length, or 0 when
 // it is invalid (overlong forms, surrogates and values past U+10FFFF included).
 std::size_t decodeUtf8(std::string_view text, std::size_t i, char32_t& cp);
+
+// True when every byte of `text` belongs to a valid UTF-8 sequence.
+bool isValidUtf8(std::string_view text);
 
 // Length in characters of valid UTF-8 (an invalid byte counts as one character).
 std::size_t utf8Length(std::string_view utf8);

@@ -17,7 +17,11 @@ TEST(Text, Cp1252RoundTripsPortugueseAndTheHighRange) {
   EXPECT_EQ(utf8ToCp1252("\xC2\x81"), "\x81");
 }
 
-TEST(Text, WhatTheCodePageCannotHoldBecomesAQuestionMark) {
+TEST(Text, WhatTheCodePageCannotHoldBecomesACloseEquivalentOrAQuestionMark) {
+  EXPECT_EQ(utf8ToCp1252("Łódź"), "L\xF3\x64z");
+  EXPECT_EQ(utf8ToCp1252("İstanbul, Ōsaka, Đakovo, Győr, Brașov"), "Istanbul, Osaka, Dakovo, Gyor, Brasov");
+  EXPECT_EQ(utf8ToCp1252("Farma\x63\xCC\xA7\x61\xCC\x83o"), "Farmacao");  // combining accents are dropped
+  EXPECT_EQ(utf8ToCp1252("2 → 3 ≠ 4"), "2 -> 3 != 4");
   EXPECT_EQ(utf8ToCp1252("a\xE4\xB8\xAD"
                          "b"),
             "a?b");                                  // CJK
@@ -26,6 +30,9 @@ TEST(Text, WhatTheCodePageCannotHoldBecomesAQuestionMark) {
   EXPECT_EQ(utf8ToCp1252("\xC0\xAF"), "??");         // overlong "/"
   EXPECT_EQ(utf8ToCp1252("\xED\xA0\x80"), "???");    // surrogate
   EXPECT_EQ(utf8Length("Ç\xFFz"), 3u);
+  EXPECT_TRUE(isValidUtf8("Farmácia €"));
+  for (const char* invalid : {"Farm\xE1\x63ia", "x\xC3", "\xC0\xAF", "\xED\xA0\x80"})
+    EXPECT_FALSE(isValidUtf8(invalid));
 }
 
 TEST(Text, AsciiCaseOnlyTouchesAToZ) {

@@ -1,8 +1,9 @@
 #pragma once
 // LogFile: the service log, Varenta.log in one directory (beside the executable in service).
 // Every line is the local time stamp "dd/mm/yyyy hh:nn:ss", " - ", the message and CR LF, in
-// Windows-1252 without a byte-order mark; characters the code page lacks become "?". Each call
-// opens, appends and closes the file, so operators may read or move it at any time.
+// Windows-1252 without a byte-order mark; characters the code page lacks become a close equivalent
+// ("Łódź" is written "Lódz") or, when none is known, "?". Each call opens, appends and closes the
+// file, so operators may read or move it at any time.
 
 #include <string>
 #include <string_view>

@@ -42,11 +42,12 @@ TEST_F(LogFileTest, LinesAreTimeStampedCp1252WithCrLf) {
 
   clock.set(DateTime::fromParts(2024, 12, 31, 0, 5, 3));
   log.DoSaveLog("");
-  log.DoSaveLog("linha 1\r\nMensagem: não → 中");  // written as given; what the code page lacks becomes "?"
+  // Written as given; what the code page lacks becomes a close equivalent, or "?" when none is known.
+  log.DoSaveLog("linha 1\r\nMensagem: não → 中 Łódź");
   EXPECT_EQ(readBytes(log.path()),
             "05/03/2024 14:07:09 - Servi\xE7o criado\r\n"
             "31/12/2024 00:05:03 - \r\n"
-            "31/12/2024 00:05:03 - linha 1\r\nMensagem: n\xE3o ? ?\r\n");
+            "31/12/2024 00:05:03 - linha 1\r\nMensagem: n\xE3o -> ? L\xF3\x64z\r\n");
 }
 
 TEST_F(LogFileTest, CutsAtCtrlZOnlyWithinTheLast128Bytes) {
