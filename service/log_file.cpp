@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <mutex>
+#include <thread>
 
 #include "base/error.h"
 #include "base/text.h"
@@ -39,6 +41,25 @@ off_t endBeforeCtrlZ(int fd, off_t size) {
   return cut == tail + got ? size : from + (cut - tail);
 }
 
+// Another process's line takes a moment at most; a process that keeps the file locked (a stuck copy
+// of the program, a tool holding it) must not hold the ticks and the stop for as long as it likes,
+// so after this long the line fails. Its message is the one Windows gives a file in use: it tells
+// the technician what is wrong, where this system's own text ("Resource temporarily unavailable")
+// would not.
+constexpr auto kLockWait = std::chrono::seconds(2);
+constexpr auto kLockRetry = std::chrono::milliseconds(10);
+
+void lockWithin(int fd) {
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) failWith(errno);
+    if (std::chrono::steady_clock::now() >= deadline)
+      throw EInOutError("The process cannot access the file because it is being used by another process");
+    std::this_thread::sleep_for(kLockRetry);
+  }
+}
+
 void writeAll(int fd, const std::string& bytes, off_t at) {
   size_t done = 0;
   while (done < bytes.size()) {
@@ -64,8 +85,7 @@ void LogFile::DoSaveLog(std::string_view message) {
   const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) failWith(errno);
   try {
-    while (flock(fd, LOCK_EX) != 0)
-      if (errno != EINTR) failWith(errno);
+    lockWithin(fd);
     const off_t size = lseek(fd, 0, SEEK_END);
     if (size < 0) failWith(errno);
     const off_t end = endBeforeCtrlZ(fd, size);

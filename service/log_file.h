@@ -18,8 +18,9 @@ class LogFile : public ServiceLog {
   // `directory` ends with "/".
   LogFile(Clock& clock, std::string directory);
 
-  // Throws EInOutError with the system's text when the file cannot be opened, written or closed;
-  // the line is then lost entirely (no partial line stays in the file).
+  // Throws EInOutError with the system's text when the file cannot be opened, written or closed,
+  // or when another process keeps it locked for more than two seconds; the line is then lost
+  // entirely (no partial line stays in the file).
   void DoSaveLog(std::string_view message) override;
 
   const std::string& path() const { return path_; }

@@ -1,6 +1,8 @@
 #include "service/log_file.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -85,6 +87,23 @@ TEST_F(LogFileTest, FailsWithTheSystemsTextAndWritesNothing) {
   } catch (const EInOutError& e) {
     EXPECT_STREQ(e.what(), "No space left on device");
   }
+}
+
+TEST_F(LogFileTest, AFileLockedElsewhereFailsTheLineInsteadOfWaitingForIt) {
+  log.DoSaveLog("antes");
+  // Another open description of the file holds its lock, as another process would.
+  const int holder = open(log.path().c_str(), O_RDWR);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(flock(holder, LOCK_EX), 0);
+  try {
+    log.DoSaveLog("perdida");
+    ADD_FAILURE() << "no error";
+  } catch (const EInOutError& e) {
+    EXPECT_STREQ(e.what(), "The process cannot access the file because it is being used by another process");
+  }
+  close(holder);
+  log.DoSaveLog("depois");
+  EXPECT_EQ(readBytes(log.path()), "05/03/2024 14:07:09 - antes\r\n05/03/2024 14:07:09 - depois\r\n");
 }
 
 TEST_F(LogFileTest, LinesFromTwoThreadsAndAnotherProcessNeverMix) {
