@@ -56,10 +56,12 @@ void Connection::open() {
   if (attachment_) return;
   const std::string dialectText = params_.value("SQLDialect");
   const unsigned dialect = dialectText.empty() ? 3 : parseDialect(dialectText);
+  // Always a TCP/IP attachment, and an empty server is this host: a target without a host would
+  // open the file in this process, past the server and its passwords.
   const std::string server = params_.value("Server");
   const std::string port = params_.value("Port");
-  const std::string target =
-      (server.empty() ? "" : server + (port.empty() ? "" : "/" + port) + ":") + params_.value("Database");
+  const std::string target = (server.empty() ? "localhost" : server) + (port.empty() ? "" : "/" + port) +
+                             ":" + params_.value("Database");
   // No lc_ctype: the attachment speaks the database's bytes (character set NONE), Windows-1252 here.
   fb::Status status;
   try {

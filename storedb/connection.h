@@ -49,8 +49,9 @@ class Connection {
   ConnectionOptions& options() { return options_; }
   const ConnectionOptions& options() const { return options_; }
 
-  // Attaches over TCP/IP to an existing database, as "Server", "Port", "Database", "User_Name",
-  // "Password" and "SQLDialect" say. Does nothing when already open. Throws EDatabaseError.
+  // Attaches over TCP/IP to an existing database, as "Server" (this host when empty), "Port",
+  // "Database", "User_Name", "Password" and "SQLDialect" say. Does nothing when already open.
+  // Throws EDatabaseError.
   void open();
   // Detaches; a link found broken is dropped without a word. Never throws.
   void close();

@@ -66,7 +66,8 @@ class Ref {
   T* p_ = nullptr;
 };
 
-// The status text as the server wrote it, in UTF-8, one line per status entry.
+// The status text as the server wrote it, in UTF-8 (read as Windows-1252 when it is not valid
+// UTF-8), one line per status entry.
 std::string describe(const Firebird::FbException& error);
 
 // Throws EDatabaseError carrying the status text.

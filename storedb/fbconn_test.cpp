@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "base/error.h"
+#include "storedb/query.h"
 #include "tests/firebird/test_database.h"
 
 namespace varenta {
@@ -48,14 +49,42 @@ TEST(TFBConn, ConfigureConnectionWritesTheParameterLinesInOrderAndTheOptions) {
 TEST(TFBConn, AFailedConnectionReachesTheCallerAndIsPrintedOnStandardOutput) {
   TFBConn helper;
   Connection conn;
-  helper.CreateConn("localhost", "/nonexistent/TOLVANE.FDB", "3050", "SYSDBA", "quenbolix", conn);
+  // The path in the server's text reads as the operator wrote it.
+  helper.CreateConn("localhost", "/nonexistent/Farmácia/TOLVANE.FDB", "3050", "SYSDBA", "quenbolix", conn);
+  helper.ConfigureConnection(conn);
+  ::testing::internal::CaptureStdout();
+  try {
+    helper.ConnectConn(conn);
+    ADD_FAILURE() << "connected";
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(e.message().find("\"/nonexistent/Farmácia/TOLVANE.FDB\""), std::string::npos) << e.message();
+  }
+  const std::string out = ::testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(out.starts_with("Erro ao conectar com banco de dados FB: ")) << out;
+  EXPECT_NE(out.find("/nonexistent/Farmácia/TOLVANE.FDB"), std::string::npos) << out;
+  EXPECT_FALSE(conn.connected());
+}
+
+// An empty server (an empty "Servidor=") is this host over TCP/IP: the server checks the password,
+// which a file opened in this process would not.
+TEST(TFBConn, AnEmptyServerIsThisHostAndItsServerChecksThePassword) {
+  testing::TestDatabase db;
+  TFBConn helper;
+  Connection conn;
+  helper.CreateConn("", db.path(), "3050", "SYSDBA", "not-the-password", conn);
   helper.ConfigureConnection(conn);
   ::testing::internal::CaptureStdout();
   EXPECT_THROW(helper.ConnectConn(conn), EDatabaseError);
-  const std::string out = ::testing::internal::GetCapturedStdout();
-  EXPECT_TRUE(out.starts_with("Erro ao conectar com banco de dados FB: ")) << out;
-  EXPECT_NE(out.find("/nonexistent/TOLVANE.FDB"), std::string::npos) << out;
-  EXPECT_FALSE(conn.connected());
+  ::testing::internal::GetCapturedStdout();
+
+  helper.CreateConn("", db.path(), "3050", "SYSDBA", "quenbolix", conn);
+  helper.ConfigureConnection(conn);
+  ASSERT_TRUE(helper.ConnectConn(conn));
+  Query protocol(conn);
+  protocol.setSql(
+      "SELECT MON$REMOTE_PROTOCOL FROM MON$ATTACHMENTS WHERE MON$ATTACHMENT_ID = CURRENT_CONNECTION");
+  protocol.open();
+  EXPECT_TRUE(protocol.field("MON$REMOTE_PROTOCOL").asString().starts_with("TCP"));
 }
 
 TEST(TFBConn, ConnectsDisconnectsAndReleases) {
