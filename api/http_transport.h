@@ -12,8 +12,9 @@
 namespace varenta {
 
 struct TransportSettings {
-  std::chrono::milliseconds connectTimeout{30000};  // name resolution included
-  // How long the answer may keep the line silent; libcurl counts it in whole seconds (rounded up).
+  std::chrono::milliseconds connectTimeout{30000};  // name resolution and TLS included
+  // How long the answer may keep the line silent, counted from the end of sending: it must begin
+  // within this time and never pause longer.
   std::chrono::milliseconds responseTimeout{30000};
   // A CA certificate (PEM) trusted besides the system's trust store. Only code sets it, never the
   // configuration: tests use it to trust the stand-in's certificate.
@@ -22,8 +23,11 @@ struct TransportSettings {
 
 struct HttpRequest {
   std::string url;                   // already normalised
-  std::vector<std::string> headers;  // "Name: value"
-  std::optional<std::string> body;   // a POST of these bytes when present, a GET otherwise
+  std::vector<std::string> headers;  // "Name: value", sent to every address of the exchange
+  // "Name: value", sent only to the host of `url` (the credentials): on a redirect to another
+  // host they stay behind.
+  std::vector<std::string> hostHeaders;
+  std::optional<std::string> body;  // a POST of these bytes when present, a GET otherwise
 };
 
 struct HttpResponse {
@@ -41,7 +45,15 @@ class HttpTransport {
   // Follows redirects and answers the final response, whatever its status. A transport failure
   // raises ERestError with the message "REST request failed: Error sending data: (<code>)
   // <description>" (or "Error receiving data" once the request went out), with the Windows HTTP
-  // error code of the failure.
+  // error code of the failure; a name that does not resolve is (12007) however the resolving ends,
+  // a resolver that does not answer within the connect time-out included.
+  //
+  // Redirects (301, 302, 303, 307, 308; ten at most) are followed as browsers do: 307 and 308 send
+  // the method and body again, 303 and a POST answered 301 or 302 go on as a GET without a body. A
+  // redirect keeps the host headers on the host of `url`, whatever its scheme or port (an upgrade
+  // from http to https included), and leaves them behind on another host. An exchange that began
+  // over HTTPS follows redirects to HTTPS only: one to plain http (where the body would travel
+  // unencrypted) fails with (12156), a failed redirection.
   virtual HttpResponse send(const HttpRequest& request) = 0;
 };
 

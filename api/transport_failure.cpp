@@ -57,12 +57,13 @@ WinHttpError winHttpErrorOf(CURLcode result) {
 
 }  // namespace
 
-ERestError transportFailure(CURLcode result, bool requestSent) {
+ERestError transportFailure(CURLcode result, bool requestSent, std::string_view detail) {
   const WinHttpError error = winHttpErrorOf(result);
   std::string message = std::string("REST request failed: ") +
                         (requestSent ? "Error receiving data: (" : "Error sending data: (") +
                         std::to_string(error.code) + ") " + error.description;
-  if (error.code == 12004) message += std::string(" (") + curl_easy_strerror(result) + ")";
+  if (detail.empty() && error.code == 12004) detail = curl_easy_strerror(result);
+  if (!detail.empty()) message += " (" + std::string(detail) + ")";
   return ERestError(message);
 }
 

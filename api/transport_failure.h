@@ -5,12 +5,15 @@
 
 #include <curl/curl.h>
 
+#include <string_view>
+
 #include "api/api_errors.h"
 
 namespace varenta {
 
 // `requestSent`: the request had gone out when the exchange failed, so the failure was in
-// receiving the answer.
-ERestError transportFailure(CURLcode result, bool requestSent);
+// receiving the answer. `detail`, when given, follows the description in parentheses (libcurl's
+// own text does for a failure the Windows codes have no name for).
+ERestError transportFailure(CURLcode result, bool requestSent, std::string_view detail = {});
 
 }  // namespace varenta

@@ -49,10 +49,13 @@ TVarentaRetornos TVarenta::execute(const std::string& path, const std::string* b
 
   HttpRequest request;
   request.url = normaliseUrl(result.url);
-  request.headers = {
+  // The credentials, and the versions that go with them, are for the cloud's own host only.
+  request.hostHeaders = {
       "pdv-version: 9.0.0",
       "backend-version: 1.0.0",
       "Authorization: Basic " + base64Encode(context_.Usuario + ":" + context_.Senha),
+  };
+  request.headers = {
       "Accept: application/json, text/plain; q=0.9, text/html;q=0.8,",
       "Accept-Charset: utf-8, *;q=0.8",
   };

@@ -9,9 +9,13 @@
 
 #include "api/api_errors.h"
 #include "api/base64.h"
+#include "api/verdict.h"
 #include "tests/standin/standin_launcher.h"
 #include "tests/standin/test_certificates.h"
 #include "tests/support/loopback_listener.h"
+#include "tests/support/recording_log.h"
+#include "tests/support/silent_resolver.h"
+#include "tests/support/temp_dir.h"
 
 namespace varenta {
 namespace {
@@ -182,6 +186,91 @@ TEST_F(VarentaClientTest, RaisesTheStatusLineOfAnAnswerOf500AndAbove) {
   }
 }
 
+TEST_F(VarentaClientTest, RedirectsRepeatThePostOnlyFor307And308AndEndAfterTen) {
+  const std::string store = "/api-minoristas/api/v2/minoristas/12/locales/1";
+  const struct {
+    int status;
+    const char* method;  // of the request the redirect leads to
+  } cases[] = {{307, "POST"}, {308, "POST"}, {301, "GET"}, {302, "GET"}, {303, "GET"}};
+  for (const auto& c : cases) {
+    const bool post = std::string(c.method) == "POST";
+    const std::string target = store + (post ? "/cajas/4/movimientos/lotes" : "/solicitudes/movimientos");
+    standIn.force({.status = c.status, .location = target, .times = 1});
+    const TVarentaRetornos result = client.postEnviarVenda("3", kBatch);
+    EXPECT_EQ(result.code_retorno, "200") << c.status;
+    const JournalEntry sent = standIn.journal().back();
+    EXPECT_EQ(sent.method, c.method) << c.status;
+    EXPECT_EQ(sent.path, target);
+    EXPECT_EQ(sent.body, post ? kBatch : "") << c.status;
+    EXPECT_EQ(headerOf(sent, "Content-Type"),
+              post ? std::optional<std::string>("application/json") : std::nullopt)
+        << c.status;
+    EXPECT_EQ(headerOf(sent, "Authorization"), "Basic " + base64Encode("farmácia:s3nh@:ção")) << c.status;
+  }
+
+  // The first request and ten redirects go out; the eleventh redirect fails the call.
+  standIn.force({.status = 307, .location = store + "/solicitudes/movimientos"});
+  const std::size_t before = standIn.journal().size();
+  try {
+    client.getSolReenvioMovimientos();
+    ADD_FAILURE() << "no error";
+  } catch (const ERestError& error) {
+    EXPECT_EQ(error.message(), "REST request failed: Error receiving data: (12156) The redirection failed");
+  }
+  EXPECT_EQ(standIn.journal().size() - before, 11u);
+}
+// Redirects between the cloud's addresses: the credentials and versions stay on its host, an
+// upgrade to HTTPS included, and nothing that began encrypted goes on in plain HTTP.
+TEST(VarentaClientRedirectTest, CredentialsStayOnTheHostAndHttpsStaysHttps) {
+  TempDir temp;
+  const TestCertificates certificates = makeTestCertificates(temp.dir());
+  StandInConfig httpsConfig = storeConfig();
+  httpsConfig.certFile = certificates.serverCert;
+  httpsConfig.keyFile = certificates.serverKey;
+  StandIn plain(storeConfig());
+  StandIn secure(httpsConfig);
+  TransportSettings transport = quickTransport();
+  transport.extraCaFile = certificates.caFile;
+  TVarenta client(transport);
+  const std::string lotes = "/api-minoristas/api/v2/minoristas/12/locales/1/cajas/3/movimientos/lotes";
+  const std::string securePort = std::to_string(secure.port());
+
+  // From http to https on the same host, though on another port: all headers go along.
+  useStore(client, plain.baseUrl());
+  plain.force({.status = 307, .location = "https://127.0.0.1:" + securePort + lotes, .times = 1});
+  EXPECT_EQ(client.postEnviarVenda("3", kBatch).json_retorno, R"({"idLote":1})");
+  JournalEntry sent = secure.journal().back();
+  EXPECT_EQ(headerOf(sent, "Authorization"), "Basic " + base64Encode("farmácia:s3nh@:ção"));
+  EXPECT_EQ(headerOf(sent, "pdv-version"), "9.0.0");
+  EXPECT_EQ(sent.body, kBatch);
+
+  // To another host they stay behind; the cloud's refusal is what the log's verdict tells.
+  plain.force({.status = 307, .location = "https://localhost:" + securePort + lotes, .times = 1});
+  const TVarentaRetornos elsewhere = client.postEnviarVenda("3", kBatch);
+  EXPECT_EQ(elsewhere.code_retorno, "401");
+  RecordingLog log;
+  EXPECT_EQ(VerificarErroJSON(elsewhere.json_retorno, kBatch, log), "Usuário e/ou senha inválidos");
+  sent = secure.journal().back();
+  EXPECT_EQ(headerOf(sent, "Authorization"), std::nullopt);
+  EXPECT_EQ(headerOf(sent, "pdv-version"), std::nullopt);
+  EXPECT_EQ(headerOf(sent, "backend-version"), std::nullopt);
+  EXPECT_EQ(sent.body, kBatch);
+
+  // From https to plain http the body is not sent again.
+  useStore(client, secure.baseUrl());
+  secure.force({.status = 307, .location = plain.baseUrl() + lotes, .times = 1});
+  const std::size_t plainRequests = plain.journal().size();
+  try {
+    client.postEnviarVenda("3", kBatch);
+    ADD_FAILURE() << "followed to http";
+  } catch (const ERestError& error) {
+    EXPECT_EQ(error.message(),
+              "REST request failed: Error receiving data: (12156) The redirection failed (a call over HTTPS "
+              "follows no redirect to http://127.0.0.1)");
+  }
+  EXPECT_EQ(plain.journal().size(), plainRequests);
+}
+
 TEST_F(VarentaClientTest, RaisesTransportFailuresWithTheirWindowsCodes) {
   const struct {
     std::function<void()> arrange;
@@ -214,6 +303,36 @@ TEST_F(VarentaClientTest, RaisesTransportFailuresWithTheirWindowsCodes) {
       EXPECT_EQ(error.message(), c.message);
     }
   }
+}
+
+// The answer's time starts when the request, body included, has gone out.
+TEST_F(VarentaClientTest, APostWaitsForItsAnswerNoLongerThanAGet) {
+  standIn.force({.delayMs = 2500, .times = 1});
+  try {
+    client.postEnviarVenda("3", kBatch);
+    ADD_FAILURE() << "an answer 2.5 s after the post was taken, with a time-out of 1 s";
+  } catch (const ERestError& error) {
+    EXPECT_EQ(error.message(), "REST request failed: Error receiving data: (12002) The operation timed out");
+  }
+}
+
+// A name the resolver never answers is a name that does not resolve (the cycle then waits for the
+// network), and the call ends with its connect time-out instead of waiting for the resolver.
+TEST_F(VarentaClientTest, ANameThatNeverResolvesFailsAs12007WithinTheConnectTimeOut) {
+  SilentResolver resolver;
+  TransportSettings transport = quickTransport();
+  transport.connectTimeout = std::chrono::milliseconds(500);
+  TVarenta impatient(transport);
+  useStore(impatient, std::string("http://") + SilentResolver::kName);
+  try {
+    impatient.getPromoAceitas();
+    ADD_FAILURE() << "no error";
+  } catch (const ERestError& error) {
+    EXPECT_EQ(
+        error.message(),
+        "REST request failed: Error sending data: (12007) The server name or address could not be resolved");
+  }
+  EXPECT_EQ(resolver.waiting(), 1) << "the call waited for the resolver";
 }
 
 TEST_F(VarentaClientTest, NormalisesTheBaseUrlButReportsItAsBuilt) {

@@ -1,0 +1,23 @@
+#pragma once
+// SilentResolver (tests): while one exists, looking up the name SilentResolver::kName behaves as
+// behind a DNS server that never answers: the C library's getaddrinfo, replaced in any test program
+// that uses this class, blocks for that name alone until the resolver object goes (or 30 seconds
+// pass) and then fails. Every other name resolves as usual.
+
+namespace varenta {
+
+class SilentResolver {
+ public:
+  static constexpr const char* kName = "silent-dns.test";
+
+  SilentResolver();
+  // Lets the blocked lookups fail and waits until they have returned.
+  ~SilentResolver();
+  SilentResolver(const SilentResolver&) = delete;
+  SilentResolver& operator=(const SilentResolver&) = delete;
+
+  // Lookups of kName blocked right now.
+  int waiting() const;
+};
+
+}  // namespace varenta
