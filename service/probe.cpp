@@ -4,16 +4,20 @@
 
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <memory>
 
+#include "api/read_timeout.h"
 #include "base/error.h"
 
 namespace varenta {
 namespace {
 
 // Name resolution, connecting, sending and receiving may each take up to this long. libcurl bounds
-// resolving and connecting (TLS handshake included) together, and the whole transfer as one.
+// resolving and connecting (TLS handshake included) together; a ReadTimeout bounds the silence
+// while sending and after the request went out, so an answer must begin within this time of it.
 constexpr long kStepTimeoutMs = 2000;
+// A host that trickles its answer byte by byte is still no sign of a working link.
 constexpr long kAttemptTimeoutMs = 3 * kStepTimeoutMs;  // connect, send, receive
 
 bool isHostNameChar(char c) {
@@ -86,6 +90,10 @@ bool TestUrl(const ProbeHost& host, bool useHttps) {
   curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
   curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, kStepTimeoutMs);
+  // A name the resolver never answers fails with the connect time-out; without this, libcurl would
+  // still wait for the resolver before returning.
+  curl_easy_setopt(c, CURLOPT_QUICK_EXIT, 1L);
+  ReadTimeout readTimeout(c, std::chrono::milliseconds(kStepTimeoutMs));
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, kAttemptTimeoutMs);
   curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);

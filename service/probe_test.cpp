@@ -9,6 +9,7 @@
 
 #include "base/error.h"
 #include "tests/support/loopback_listener.h"
+#include "tests/support/silent_resolver.h"
 #include "tests/support/temp_dir.h"
 
 namespace varenta {
@@ -49,6 +50,20 @@ TEST(Probe, HttpsWithAnyCertificateAfterPlainHttpFails) {
   EXPECT_TRUE(TestUrl(at(listener->port()), true));
   EXPECT_TRUE(isInternetOk({at(listener->port())}));
   EXPECT_EQ(listener->requests().size(), 2u);  // one per HTTPS attempt; the plain ones never got through
+}
+
+// Two seconds for the answer, counted from the request: an answer after three is no answer.
+TEST(Probe, AnAnswerLaterThanTwoSecondsAfterTheRequestCountsAsNone) {
+  auto slow = LoopbackListener::http();
+  slow->answerAfter(std::chrono::milliseconds(3000));
+  EXPECT_FALSE(TestUrl(at(slow->port()), false));
+  EXPECT_EQ(slow->requests().size(), 1u);  // the request went out; its answer was too late
+}
+
+TEST(Probe, ANameThatNeverResolvesFailsWithoutWaitingForTheResolver) {
+  SilentResolver resolver;
+  EXPECT_FALSE(TestUrl({SilentResolver::kName, 0}, false));
+  EXPECT_EQ(resolver.waiting(), 1) << "the attempt waited for the resolver";
 }
 
 TEST(Probe, ClosedPortsFailWithoutWaitingForTheTimeOut) {

@@ -28,6 +28,7 @@ LoopbackListener::LoopbackListener(std::unique_ptr<Server> server) : server_(std
       std::lock_guard lock(mutex_);
       requests_.push_back(std::move(seen));
     }
+    std::this_thread::sleep_for(delay_.load());
     response.status = 403;
   });
   port_ = s.bind_to_any_port("127.0.0.1");

@@ -1,8 +1,10 @@
 #pragma once
 // LoopbackListener (tests): a real HTTP or HTTPS server on 127.0.0.1 that answers every request
-// with 403 and remembers what it was asked. The HTTPS one presents a self-signed certificate made
-// for another name, so that only a client ignoring certificate errors gets an answer.
+// with 403 (at once, or after a delay) and remembers what it was asked. The HTTPS one presents a self-signed
+// certificate made for another name, so that only a client ignoring certificate errors gets an answer.
 
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -25,6 +27,8 @@ class LoopbackListener {
   ~LoopbackListener();
 
   int port() const { return port_; }
+  // Every later request is answered only `delay` after it arrived.
+  void answerAfter(std::chrono::milliseconds delay) { delay_ = delay; }
   std::vector<SeenRequest> requests() const;
   // Closes the port; later connections are refused.
   void stop();
@@ -35,6 +39,7 @@ class LoopbackListener {
 
   std::unique_ptr<Server> server_;
   int port_ = 0;
+  std::atomic<std::chrono::milliseconds> delay_{std::chrono::milliseconds(0)};
   mutable std::mutex mutex_;
   std::vector<SeenRequest> requests_;
 };
