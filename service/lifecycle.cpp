@@ -129,8 +129,16 @@ void TSrvVarenta::runCycle(const Heartbeat& heartbeat) {
   loop_.run([this] { VarentaTimerTimer(); }, heartbeat);
 }
 
+// A shutdown leaves the database objects to the process's end; they are released here, with the
+// same patience as a stop's, since closing a connection waits for the server's answer. After a stop
+// there is nothing left to release.
 bool TSrvVarenta::stopCycle() {
-  return loop_.stop(callAbandoned_ ? std::chrono::milliseconds(0) : options_.stopPatience) && !callAbandoned_;
+  if (callAbandoned_) {
+    loop_.stop(std::chrono::milliseconds(0));
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + options_.stopPatience;
+  return loop_.stop(options_.stopPatience) && releaseDatabaseBefore(deadline);
 }
 
 void TSrvVarenta::logEvent(std::string_view message) {

@@ -52,9 +52,9 @@ class TSrvVarenta {
   // Runs the ticks of VarentaTimer on the calling thread (the main thread) until stopCycle(); the
   // heartbeat shows that the cycle is not stuck (see TimerLoop).
   void runCycle(const Heartbeat& heartbeat = {});
-  // Makes runCycle return. False when a call is stuck: the stop gave up on a tick or on the
-  // database's release, or a tick did not end within the stop's patience; the process must then
-  // end without waiting for it.
+  // Makes runCycle return and releases the database objects a shutdown left. False when a call is
+  // stuck: the stop gave up on a tick or on the database's release, or a tick or the release did
+  // not end within the stop's patience; the process must then end without waiting for it.
   bool stopCycle();
 
   // One tick of the sync cycle.
