@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <string>
@@ -55,11 +56,13 @@ void TSrvVarenta::VarentaTimerTimer() {
     return;
   }
   try {
+    // Every pause is set before its lines are logged: a log that cannot be written must not cut
+    // the pause short.
     if (!isInternetOk()) {
-      DoSaveLog("Falha na conexão de internet.");
       FCooldownUntil = now + options_.scaled(kNetworkPause);
-      DoSaveLog("Entrando em pausa por 15 minutos (internet).");
       rearm(kAfterAnyOtherTick);
+      DoSaveLog("Falha na conexão de internet.");
+      DoSaveLog("Entrando em pausa por 15 minutos (internet).");
       return;
     }
     if (!DbConnected) {
@@ -80,14 +83,13 @@ void TSrvVarenta::VarentaTimerTimer() {
     rearm(kAfterTask);
   } catch (const std::exception& e) {
     const std::string text = errorTypeName(e) + " - " + e.what();
-    DoSaveLog("ERRO no Timer: " + text);
-    if (isNetworkFailure(text)) {
-      FCooldownUntil = now + options_.scaled(kNetworkPause);
-      DoSaveLog("Rede/DNS falhou (12007). Pausando por 15 minutos.");
-    } else {
-      FCooldownUntil = now + options_.scaled(kFailurePause);
-    }
+    const bool network = isNetworkFailure(text);
+    // A failure never shortens a pause this tick already set (the internet's, when its line could
+    // not be written).
+    FCooldownUntil = std::max(FCooldownUntil, now + options_.scaled(network ? kNetworkPause : kFailurePause));
     rearm(kAfterAnyOtherTick);
+    DoSaveLog("ERRO no Timer: " + text);
+    if (network) DoSaveLog("Rede/DNS falhou (12007). Pausando por 15 minutos.");
   }
 }
 

@@ -357,16 +357,34 @@ class FailingLog : public ServiceLog {
   void DoSaveLog(std::string_view) override { throw EInOutError("Disk full"); }
 };
 
-TEST_F(CycleTest, LogFailureInTheHandlerEscapesButTheTimerIsRearmed) {
-  FailingLog failing;
-  CycleService s(failing, clock, withScale(1));
-  s.DbConnected = true;
-  s.Settings = upToDate();
-  s.work = [](const std::string&) { throw ERestError("recusado"); };
-  EXPECT_THROW(s.VarentaTimerTimer(), EInOutError);
-  EXPECT_TRUE(s.VarentaTimer.enabled());
-  EXPECT_EQ(s.VarentaTimer.interval(), milliseconds(30000));
-  EXPECT_TRUE(s.FCooldownUntil.isZero());
+// A log that cannot be written makes the tick's error escape, but changes neither the pause nor
+// the next tick: the cycle goes on at the pace it would keep with a log.
+TEST_F(CycleTest, ALogFailureEscapesTheTickButKeepsItsPause) {
+  struct Case {
+    const char* name;
+    bool internet;
+    std::function<void(const std::string&)> work;
+    DateTime cooldownAfter;
+  };
+  const Case cases[] = {
+      {"no internet", false, nullptr, kNow + seconds(900)},
+      {"a task failing", true, [](const std::string&) { throw ERestError("recusado"); }, kNow + seconds(60)},
+      {"a task failing on the network", true, [](const std::string&) { throw ERestError("Falha (12007)"); },
+       kNow + seconds(900)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FailingLog failing;
+    CycleService s(failing, clock, withScale(1));
+    s.DbConnected = true;
+    s.Settings = upToDate();
+    s.internet = c.internet;
+    s.work = c.work;
+    EXPECT_THROW(s.VarentaTimerTimer(), EInOutError);
+    EXPECT_TRUE(s.VarentaTimer.enabled());
+    EXPECT_EQ(s.VarentaTimer.interval(), milliseconds(30000));
+    EXPECT_EQ(s.FCooldownUntil, c.cooldownAfter);
+  }
 }
 
 }  // namespace

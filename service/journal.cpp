@@ -10,4 +10,13 @@ void reportToJournal(const std::exception& error) {
   std::cerr << "SrvVarenta: " << errorTypeName(error) << " - " << error.what() << std::endl;
 }
 
+void reportToJournal(std::string_view text) {
+  std::cerr << "SrvVarenta: " << text << std::endl;
+}
+
+void reportLostLogLine(std::string_view line, const std::exception& error) {
+  std::cerr << "SrvVarenta: lost log line \"" << line << "\": " << errorTypeName(error) << " - "
+            << error.what() << std::endl;
+}
+
 }  // namespace varenta

@@ -3,10 +3,15 @@
 // written) goes to standard error, which systemd keeps in the journal.
 
 #include <exception>
+#include <string_view>
 
 namespace varenta {
 
 // Writes "SrvVarenta: <type name> - <message>" and a line end.
 void reportToJournal(const std::exception& error);
+// Writes "SrvVarenta: <text>" and a line end.
+void reportToJournal(std::string_view text);
+// Writes "SrvVarenta: lost log line "<line>": <type name> - <message>" and a line end.
+void reportLostLogLine(std::string_view line, const std::exception& error);
 
 }  // namespace varenta

@@ -1,5 +1,9 @@
 #include <chrono>
+#include <exception>
+#include <future>
+#include <thread>
 
+#include "service/journal.h"
 #include "service/srv_varenta.h"
 
 namespace varenta {
@@ -22,23 +26,23 @@ TSrvVarenta::TSrvVarenta(ServiceLog& log, Clock& clock, ServiceOptions options)
 
 // FBConn and Varenta, which the event makes when there are none, are members made with the module.
 void TSrvVarenta::ServiceCreate() {
-  DoSaveLog("Serviço criado");
+  logEvent("Serviço criado");
 }
 
 void TSrvVarenta::ServiceBeforeInstall() {
-  DoSaveLog("Iniciando instalação do serviço");
+  logEvent("Iniciando instalação do serviço");
 }
 
 void TSrvVarenta::ServiceAfterInstall() {
-  DoSaveLog("Serviço instalado com sucesso");
+  logEvent("Serviço instalado com sucesso");
 }
 
 void TSrvVarenta::ServiceBeforeUninstall() {
-  DoSaveLog("Iniciando desinstalação do serviço");
+  logEvent("Iniciando desinstalação do serviço");
 }
 
 void TSrvVarenta::ServiceAfterUninstall() {
-  DoSaveLog("Serviço desinstalado com sucesso");
+  logEvent("Serviço desinstalado com sucesso");
 }
 
 void TSrvVarenta::ServiceStart() {
@@ -47,11 +51,11 @@ void TSrvVarenta::ServiceStart() {
   VarentaTimer.setInterval(milliseconds(180000));
   DbConnected = false;
   VarentaTimer.setEnabled(true);
-  DoSaveLog("Serviço iniciado. Primeiro ciclo do Varenta em 3 minutos.");
+  logEvent("Serviço iniciado. Primeiro ciclo do Varenta em 3 minutos.");
 }
 
 void TSrvVarenta::ServiceExecute(const std::function<ControlRequest()>& nextRequest) {
-  DoSaveLog("Serviço executado");
+  logEvent("Serviço executado");
   VarentaTimer.setEnabled(true);
   // Opening the database port and our executable in the host firewall has no counterpart on
   // this platform; there is nothing to do and nothing that can fail.
@@ -80,38 +84,69 @@ void TSrvVarenta::ServiceExecute(const std::function<ControlRequest()>& nextRequ
 void TSrvVarenta::ServicePause() {
   if (paused_) return;
   paused_ = true;
-  DoSaveLog("Serviço pausado");
+  logEvent("Serviço pausado");
 }
 
 void TSrvVarenta::ServiceContinue() {
   if (!paused_) return;
   paused_ = false;
-  DoSaveLog("Serviço despausado");
+  logEvent("Serviço despausado");
 }
 
 void TSrvVarenta::ServiceStop() {
   // A tick still running may be using the database objects: wait for it, and keep the next one
-  // out until the timer is disabled.
-  const auto noTicks = loop_.excludeTicks();
-  Db.release();
+  // out until the timer is disabled. Neither the running tick nor the release is waited for beyond
+  // the stop's patience: a call on a database link that stopped answering may never return, and
+  // the process then ends without it (stopCycle). Nothing is lost: a sync mark moves only after
+  // the work it marks is done.
+  const auto deadline = std::chrono::steady_clock::now() + options_.stopPatience;
+  const auto noTicks = loop_.excludeTicks(options_.stopPatience);
+  if (!noTicks.held() || !releaseDatabaseBefore(deadline)) callAbandoned_ = true;
   if (VarentaTimer.enabled()) VarentaTimer.setEnabled(false);
-  DoSaveLog("Serviço parado");
+  logEvent("Serviço parado");
+}
+
+// Detaching tells the server and waits for its answer, which a stalled link never brings; the
+// release runs on a thread of its own so that the stop can give up on it.
+bool TSrvVarenta::releaseDatabaseBefore(std::chrono::steady_clock::time_point deadline) {
+  std::packaged_task<void()> release([this] { Db.release(); });
+  auto released = release.get_future();
+  std::thread(std::move(release)).detach();
+  if (released.wait_until(deadline) != std::future_status::ready) return false;
+  released.get();
+  return true;
 }
 
 void TSrvVarenta::ServiceShutdown() {
-  DoSaveLog("Serviço finalizado");
+  logEvent("Serviço finalizado");
 }
 
 void TSrvVarenta::ServiceDestroy() {
-  DoSaveLog("Serviço encerrado");
+  logEvent("Serviço encerrado");
 }
 
-void TSrvVarenta::runCycle() {
-  loop_.run([this] { VarentaTimerTimer(); });
+void TSrvVarenta::runCycle(const Heartbeat& heartbeat) {
+  loop_.run([this] { VarentaTimerTimer(); }, heartbeat);
 }
 
-void TSrvVarenta::stopCycle() {
-  loop_.stop();
+// A shutdown leaves the database objects to the process's end; they are released here, with the
+// same patience as a stop's, since closing a connection waits for the server's answer. After a stop
+// there is nothing left to release.
+bool TSrvVarenta::stopCycle() {
+  if (callAbandoned_) {
+    loop_.stop(std::chrono::milliseconds(0));
+    return false;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + options_.stopPatience;
+  return loop_.stop(options_.stopPatience) && releaseDatabaseBefore(deadline);
+}
+
+void TSrvVarenta::logEvent(std::string_view message) {
+  try {
+    DoSaveLog(message);
+  } catch (const std::exception& e) {
+    reportLostLogLine(message, e);
+  }
 }
 
 }  // namespace varenta

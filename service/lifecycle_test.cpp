@@ -6,6 +6,7 @@
 #include <future>
 #include <thread>
 
+#include "base/error.h"
 #include "service/srv_varenta.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/recording_log.h"
@@ -121,7 +122,7 @@ TEST(Lifecycle, StopWaitsForTheRunningTick) {
   std::this_thread::sleep_for(milliseconds(50));
   release.set_value();
   stopper.join();
-  service.stopCycle();
+  EXPECT_TRUE(service.stopCycle());
   cycle.join();
 
   EXPECT_EQ(connectionSteps, 1);  // no tick after the stop
@@ -129,6 +130,93 @@ TEST(Lifecycle, StopWaitsForTheRunningTick) {
                                              "DB: desconectado -> IniConn", "tick finished",
                                              "Serviço parado"};
   EXPECT_EQ(log.lines(), expected);
+}
+
+// A call that never returns (a database link that stopped answering) must not hold the stop: it
+// gives up on the tick after its patience, leaves it what it uses, and says the cycle cannot end.
+TEST(Lifecycle, AStopGivesUpOnATickStuckInACall) {
+  RecordingLog log;
+  ServiceOptions options = scaled(0.0001);
+  options.stopPatience = milliseconds(50);
+  ScriptedService service(log, systemClock(), options);
+  std::promise<void> inTick;
+  std::promise<void> release;
+  auto released = release.get_future().share();
+  service.onIniConn = [&] {
+    inTick.set_value();
+    released.wait();
+  };
+  std::thread cycle([&] { service.runCycle(); });
+  service.ServiceStart();
+  inTick.get_future().wait();
+  service.ServiceStop();
+  EXPECT_FALSE(service.stopCycle());
+  EXPECT_FALSE(service.timer().enabled());
+  EXPECT_EQ(log.lines(),
+            (std::vector<std::string>{"Serviço iniciado. Primeiro ciclo do Varenta em 3 minutos.",
+                                      "DB: desconectado -> IniConn", "Serviço parado"}));
+  release.set_value();
+  cycle.join();
+}
+
+class FailingLog : public ServiceLog {
+ public:
+  void DoSaveLog(std::string_view) override { throw EInOutError("Disk full"); }
+};
+
+// An event whose line cannot be written still takes effect; the line goes to the journal.
+TEST(Lifecycle, EventsTakeEffectWhenTheirLineIsLost) {
+  FailingLog failing;
+  ManualClock clock(DateTime::fromParts(2024, 3, 5));
+  ScriptedService service(failing, clock, {});
+  std::deque<ControlRequest> requests = {ControlRequest::Pause, ControlRequest::Continue,
+                                         ControlRequest::Stop};
+  ::testing::internal::CaptureStderr();
+  EXPECT_NO_THROW(service.ServiceCreate());
+  EXPECT_NO_THROW(service.ServiceStart());
+  EXPECT_TRUE(service.timer().enabled());
+  EXPECT_NO_THROW(service.ServiceExecute([&] {
+    const ControlRequest next = requests.front();
+    requests.pop_front();
+    return next;
+  }));
+  const std::string journal = ::testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(requests.empty());
+  EXPECT_FALSE(service.timer().enabled());
+  EXPECT_NE(journal.find("SrvVarenta: lost log line \"Serviço pausado\": EInOutError - Disk full\n"),
+            std::string::npos)
+      << journal;
+}
+
+// Beats while the loop waits, and right before and after every tick: each shows the loop alive.
+TEST(TimerLoop, TheHeartbeatBeatsWhileWaitingAndAroundEveryTick) {
+  {
+    Timer timer;  // disabled: the loop waits for good
+    TimerLoop loop(timer, 1.0);
+    std::promise<void> beating;
+    int beats = 0;
+    std::thread cycle([&] {
+      loop.run([] {}, {[&] {
+                         if (++beats == 3) beating.set_value();
+                       },
+                       milliseconds(1)});
+    });
+    beating.get_future().wait();
+    EXPECT_TRUE(loop.stop(milliseconds(10000)));
+    cycle.join();
+  }
+  Timer timer;
+  TimerLoop loop(timer, 1.0);
+  std::vector<std::string> events;
+  timer.setInterval(milliseconds(1));
+  timer.setEnabled(true);
+  loop.run(
+      [&] {
+        events.push_back("tick");
+        loop.stop(milliseconds(0));
+      },
+      {[&] { events.push_back("beat"); }, milliseconds(0)});
+  EXPECT_EQ(events, (std::vector<std::string>{"beat", "tick", "beat"}));
 }
 
 }  // namespace

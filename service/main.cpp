@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 #include <signal.h>
 
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -16,6 +17,8 @@
 #include "service/log_file.h"
 #include "service/options.h"
 #include "service/service_host.h"
+#include "service/systemd_notify.h"
+#include "service/watchdog_log.h"
 
 int main(int argc, char** argv) {
   using namespace varenta;
@@ -41,7 +44,9 @@ int main(int argc, char** argv) {
   curl_global_init(CURL_GLOBAL_DEFAULT);
 
   try {
-    LogFile log(systemClock(), executableDir());
+    LogFile file(systemClock(), executableDir());
+    // Made here, on the main thread, which runs the cycle.
+    WatchdogLog log(file, watchdogPingPeriod().count() > 0 ? pingWatchdog : std::function<void()>());
     TSrvVarenta service(log, systemClock(), std::move(options));
     return runHost(service, *commandLine);
   } catch (const std::exception& e) {

@@ -22,6 +22,10 @@ struct ServiceOptions {
   // Where Tolvane.ini and the default database file are: beside the executable (tests elsewhere).
   std::string programDir = executableDir();
 
+  // How long a stop waits for a running tick before it gives up on it and the process ends without
+  // it. Not scaled: what a tick waits for (a database or cloud call) takes as long as it takes.
+  std::chrono::milliseconds stopPatience{10000};
+
   // A wait of the service as it really lasts, to the nearest millisecond.
   std::chrono::milliseconds scaled(std::chrono::milliseconds wait) const;
 };

@@ -1,10 +1,13 @@
 // The real program, copied into a temporary directory and run there: lifecycle, signals, the log
-// file's bytes, installation into a temporary unit directory and bad input.
+// file's bytes, what systemd hears, installation into a temporary unit directory, bad input, a log
+// that cannot be written and a database that stops answering.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,6 +19,9 @@
 #include <thread>
 
 #include "base/text.h"
+#include "storedb/query.h"
+#include "tests/firebird/loopback_relay.h"
+#include "tests/firebird/test_database.h"
 #include "tests/support/files.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/temp_dir.h"
@@ -57,11 +63,16 @@ class Program {
     return messages;
   }
 
-  // Starts the program with these arguments and these VARENTA_ variables only.
+  // Starts the program with these arguments and, of the variables the service heeds, these only.
   void start(const std::vector<std::string>& arguments, const std::vector<std::string>& variables) {
     std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-      if (std::string_view(*e).rfind("VARENTA_", 0) != 0) env.emplace_back(*e);
+    // Nor systemd's, when the tests themselves run under it.
+    for (char** e = environ; *e; ++e) {
+      const std::string_view variable(*e);
+      if (!variable.starts_with("VARENTA_") && !variable.starts_with("NOTIFY_SOCKET=") &&
+          !variable.starts_with("WATCHDOG_"))
+        env.emplace_back(*e);
+    }
     env.insert(env.end(), variables.begin(), variables.end());
     std::vector<std::string> args = {binary()};
     args.insert(args.end(), arguments.begin(), arguments.end());
@@ -91,6 +102,14 @@ class Program {
     return -1;
   }
 
+  // Without reaping it, so that wait() still gets its status.
+  bool running() const {
+    siginfo_t info{};
+    return pid_ > 0 && waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+  }
+  pid_t pid() const { return pid_; }
+
   int run(const std::vector<std::string>& arguments, const std::vector<std::string>& variables) {
     start(arguments, variables);
     return wait();
@@ -106,6 +125,21 @@ class Program {
       std::this_thread::sleep_for(10ms);
     }
     return false;
+  }
+
+  // Waits until standard error holds `line` as a whole line at least `times` times (or 20 seconds passed).
+  bool awaitErrorLine(const std::string& line, int times = 1) const {
+    for (int i = 0; i < 2000; ++i) {
+      if (errorLines(line) >= times) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+  long errorLines(const std::string& line) const {
+    std::istringstream in(err());
+    long count = 0;
+    for (std::string l; std::getline(in, l);) count += l == line;
+    return count;
   }
 
   TempDir dir;
@@ -182,11 +216,18 @@ TEST(Program, InstallsAndUninstallsASystemdUnit) {
             (std::vector<std::string>{"Serviço criado", "Iniciando instalação do serviço",
                                       "Serviço instalado com sucesso", "Serviço encerrado"}));
   const std::string text = readFile(unit);
-  EXPECT_NE(text.find("ExecStart=\"" + program.binary() + "\"\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("Restart=on-failure\n"), std::string::npos);
-  EXPECT_NE(text.find("WantedBy=multi-user.target\n"), std::string::npos);
+  for (const std::string& line : std::vector<std::string>{
+           "Description=SrvVarenta: keeps the store's Firebird database in step with the Varenta promotions "
+           "cloud",
+           "Wants=network-online.target", "After=network-online.target firebird3.0.service", "Type=notify",
+           "ExecStart=\"" + program.binary() + "\"", "Restart=on-failure", "RestartSec=30",
+           "WatchdogSec=10min", "WantedBy=multi-user.target"})
+    EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos) << line << "\n" << text;
   if (system("command -v systemd-analyze >/dev/null") == 0) {
-    EXPECT_EQ(system(("systemd-analyze verify " + unit + " >/dev/null 2>&1").c_str()), 0) << text;
+    // It warns of what it ignores (an unknown key, a value it cannot read) and still succeeds.
+    const std::string said = units.dir() + "verify";
+    EXPECT_EQ(system(("systemd-analyze verify " + unit + " >" + said + " 2>&1").c_str()), 0) << text;
+    EXPECT_EQ(readFile(said), "") << text;
   } else {
     std::cout << "[ NOTE     ] systemd-analyze is not installed; the unit file was not verified\n";
   }
@@ -224,6 +265,143 @@ TEST(Program, RefusesBadInputBeforeTouchingTheLog) {
     EXPECT_EQ(program.run(c.arguments, c.variables), 2);
     EXPECT_NE(program.err().find(c.said), std::string::npos) << program.err();
     EXPECT_FALSE(fs::exists(program.logPath()));
+  }
+}
+
+// A datagram socket where the program, given NOTIFY_SOCKET, tells what systemd would hear.
+class NotifySocket {
+ public:
+  NotifySocket() : path_(dir_.dir() + "notify") {
+    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    path_.copy(address.sun_path, sizeof address.sun_path - 1);
+    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+      throw std::runtime_error("cannot bind " + path_);
+  }
+  ~NotifySocket() { close(fd_); }
+
+  std::string variable() const { return "NOTIFY_SOCKET=" + path_; }
+  // Waits until a message equal to `message` came `times` times (or 20 seconds passed).
+  bool await(const std::string& message, int times = 1) {
+    for (int i = 0; i < 2000; ++i) {
+      char buffer[4096];
+      for (ssize_t got; (got = recv(fd_, buffer, sizeof buffer, 0)) >= 0;)
+        messages_.emplace_back(buffer, got);
+      if (std::count(messages_.begin(), messages_.end(), message) >= times) return true;
+      std::this_thread::sleep_for(10ms);
+    }
+    return false;
+  }
+  const std::vector<std::string>& messages() const { return messages_; }
+
+ private:
+  TempDir dir_;
+  std::string path_;
+  int fd_ = -1;
+  std::vector<std::string> messages_;
+};
+
+TEST(Program, TellsSystemdItIsReadyAliveAndStopping) {
+  Program program;
+  NotifySocket systemd;
+  auto probed = LoopbackListener::http();
+  // The first tick is three minutes away: the watchdog hears from the cycle while it waits.
+  program.start({}, {systemd.variable(), "WATCHDOG_USEC=200000",
+                     "VARENTA_PROBE_HOSTS=127.0.0.1:" + std::to_string(probed->port())});
+  ASSERT_TRUE(systemd.await("READY=1\nSTATUS=Serviço em execução"));
+  EXPECT_TRUE(systemd.await("WATCHDOG=1", 5));
+  program.signal(SIGUSR1);
+  EXPECT_TRUE(systemd.await("STATUS=Serviço pausado"));
+  program.signal(SIGUSR2);
+  EXPECT_TRUE(systemd.await("STATUS=Serviço em execução"));
+  program.signal(SIGTERM);
+  EXPECT_TRUE(systemd.await("STOPPING=1"));
+  EXPECT_EQ(program.wait(), 0);
+  const auto& heard = systemd.messages();
+  EXPECT_EQ(std::count(heard.begin(), heard.end(), "READY=1\nSTATUS=Serviço em execução"), 1);
+  EXPECT_TRUE(inOrder(program.messages(), {"Serviço pausado", "Serviço despausado", "Serviço parado"}));
+}
+
+// Varenta.log as a directory cannot be opened for writing, not even by root.
+TEST(Program, ALogThatCannotBeWrittenChangesNothingTheServiceDoes) {
+  Program program;
+  fs::create_directory(program.logPath());
+  program.start({},
+                {"VARENTA_TIME_SCALE=0.01", "VARENTA_PROBE_HOSTS=127.0.0.1:" + std::to_string(closedPort())});
+  // The first tick (1.8 s after the start) finds no internet and cannot log it: the tick's error
+  // goes to the journal, and the fifteen-minute pause (9 s here) holds all the same, so the resting
+  // ticks every 0.3 s probe nothing and report nothing.
+  const std::string tickFailed = "SrvVarenta: EInOutError - Is a directory";
+  ASSERT_TRUE(program.awaitErrorLine(tickFailed));
+  std::this_thread::sleep_for(3s);
+  EXPECT_EQ(program.errorLines(tickFailed), 1) << program.err();
+
+  // Control requests still take effect; their lines go to the journal.
+  const auto lost = [](const std::string& line) {
+    return "SrvVarenta: lost log line \"" + line + "\": EInOutError - Is a directory";
+  };
+  program.signal(SIGUSR1);
+  EXPECT_TRUE(program.awaitErrorLine(lost("Serviço pausado")));
+  program.signal(SIGUSR2);
+  EXPECT_TRUE(program.awaitErrorLine(lost("Serviço despausado")));
+  EXPECT_TRUE(program.running());
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.wait(), 0);
+  std::vector<std::string> errors;
+  std::istringstream in(program.err());
+  for (std::string line; std::getline(in, line);)
+    if (line != tickFailed) errors.push_back(line);
+  EXPECT_EQ(errors,
+            (std::vector<std::string>{
+                lost("Serviço criado"), lost("Serviço iniciado. Primeiro ciclo do Varenta em 3 minutos."),
+                lost("Serviço executado"), lost("Serviço pausado"), lost("Serviço despausado"),
+                lost("Serviço parado"), lost("Serviço encerrado")}));
+}
+
+// A database link that stops answering, with no reset, holds a call in the Firebird client for
+// good. The stop gives up on it after its patience (10 s) and the process ends.
+TEST(Program, AStopEndsTheProcessWhenTheDatabaseStoppedAnswering) {
+  testing::TestDatabase db;
+  auto probed = LoopbackListener::http();
+  const struct {
+    const char* name;
+    bool stallAtOnce;  // or once the service is attached
+  } cases[] = {{"a tick waiting on the attachment", true}, {"the attachment the stop releases", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::LoopbackRelay relay(3050);
+    Program program;
+    std::ofstream(program.dir.dir() + "Tolvane.ini")
+        << "[Tolvane]\nServidor=127.0.0.1/" << relay.port() << "\nCaminho=" << db.path() << "\n";
+    // The server's first answer passes, so the client has left the attachment's connect time-out
+    // behind when the link stalls.
+    if (c.stallAtOnce) relay.stall(1);
+    program.start(
+        {}, {"VARENTA_TIME_SCALE=0.001", "VARENTA_PROBE_HOSTS=127.0.0.1:" + std::to_string(probed->port())});
+    ASSERT_TRUE(program.awaitMessage("DB: desconectado -> IniConn"));
+    if (!c.stallAtOnce) {
+      Query attached(db.connection());
+      attached.setSql("select count(*) as n from mon$attachments where mon$remote_pid = :pid");
+      attached.setInteger("pid", program.pid());
+      for (int i = 0; i < 2000; ++i) {
+        attached.open();
+        if (attached.field("n").asInteger() > 0) break;
+        std::this_thread::sleep_for(10ms);
+      }
+      ASSERT_GT(attached.field("n").asInteger(), 0);
+      relay.stall();
+    }
+    for (int i = 0; i < 2000 && relay.stalledLinks() == 0; ++i) std::this_thread::sleep_for(10ms);
+    ASSERT_GT(relay.stalledLinks(), 0);
+    program.signal(SIGTERM);
+    EXPECT_EQ(program.wait(), 0);  // within 20 s
+    const auto messages = program.messages();
+    EXPECT_TRUE(inOrder(messages, {"DB: desconectado -> IniConn", "Serviço parado", "Serviço encerrado"}));
+    EXPECT_EQ(messages.back(), "Serviço encerrado");
+    EXPECT_EQ(program.errorLines("SrvVarenta: a call still running when the service stopped was given up on"),
+              1)
+        << program.err();
   }
 }
 

@@ -2,16 +2,23 @@
 
 #include <signal.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <exception>
+#include <functional>
 #include <iostream>
+#include <string>
 #include <thread>
 
 #include "base/paths.h"
 #include "service/journal.h"
+#include "service/systemd_notify.h"
 #include "service/systemd_unit.h"
 
 namespace varenta {
 namespace {
+
+constexpr const char* kRunningStatus = "STATUS=Serviço em execução";
 
 ControlRequest nextControlRequest(const sigset_t& signals) {
   for (;;) {
@@ -19,11 +26,14 @@ ControlRequest nextControlRequest(const sigset_t& signals) {
     if (sigwait(&signals, &signal) != 0) continue;
     switch (signal) {
       case SIGUSR1:
+        notifySystemd("STATUS=Serviço pausado");
         return ControlRequest::Pause;
       case SIGUSR2:
+        notifySystemd(kRunningStatus);
         return ControlRequest::Continue;
       case SIGTERM:
       case SIGINT:
+        notifySystemd("STOPPING=1");
         return systemIsGoingDown() ? ControlRequest::Shutdown : ControlRequest::Stop;
     }
   }
@@ -35,14 +45,22 @@ int runService(TSrvVarenta& service) {
     const sigset_t signals = controlSignals();
     try {
       service.ServiceStart();
+      notifySystemd(std::string("READY=1\n") + kRunningStatus);
       service.ServiceExecute([&] { return nextControlRequest(signals); });
     } catch (const std::exception& e) {
       reportToJournal(e);
       status = 1;
     }
-    service.stopCycle();
+    if (!service.stopCycle()) {
+      // A call stuck on a database link that stopped answering may never return: the process ends
+      // now, without it and without releasing anything it may be using.
+      reportToJournal("a call still running when the service stopped was given up on");
+      service.ServiceDestroy();
+      std::_Exit(status);
+    }
   });
-  service.runCycle();
+  const std::chrono::milliseconds ping = watchdogPingPeriod();
+  service.runCycle({ping.count() > 0 ? pingWatchdog : std::function<void()>(), ping});
   serviceThread.join();
   return status;
 }

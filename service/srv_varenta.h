@@ -6,6 +6,7 @@
 // The probe, the connection step and the four tasks are virtual so that the cycle can be driven
 // in virtual time with stand-ins; the time of every tick comes from the Clock it is given.
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -48,9 +49,13 @@ class TSrvVarenta {
   void ServiceShutdown();
   void ServiceDestroy();
 
-  // Runs the ticks of VarentaTimer on the calling thread (the main thread) until stopCycle().
-  void runCycle();
-  void stopCycle();
+  // Runs the ticks of VarentaTimer on the calling thread (the main thread) until stopCycle(); the
+  // heartbeat shows that the cycle is not stuck (see TimerLoop).
+  void runCycle(const Heartbeat& heartbeat = {});
+  // Makes runCycle return and releases the database objects a shutdown left. False when a call is
+  // stuck: the stop gave up on a tick or on the database's release, or a tick or the release did
+  // not end within the stop's patience; the process must then end without waiting for it.
+  bool stopCycle();
 
   // One tick of the sync cycle.
   void VarentaTimerTimer();
@@ -102,6 +107,11 @@ class TSrvVarenta {
  private:
   void rearm(std::chrono::milliseconds period);
   void updateClientContext();
+  // A lifecycle event's line: one that cannot be written goes to the journal, and the event still
+  // takes effect.
+  void logEvent(std::string_view message);
+  // False when the release did not end by the deadline; it may still be running.
+  bool releaseDatabaseBefore(std::chrono::steady_clock::time_point deadline);
 
   ServiceLog& log_;
   Clock& clock_;
@@ -110,6 +120,7 @@ class TSrvVarenta {
   bool paused_ = false;
   // The process's one generator for drawn values (card digits, partial-cancellation numbers).
   PseudoRandom random_{static_cast<std::uint64_t>(clock_.now().millisSinceZero())};
+  bool callAbandoned_ = false;  // the stop gave up on a tick or a release stuck in a call
 };
 
 }  // namespace varenta

@@ -55,16 +55,29 @@ void writeFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+// Type=notify: systemd counts the service started once it says it is ready, and restarts it when
+// its cycle stops pinging the watchdog. The cycle pings at the start and end of every tick, for
+// every line it logs and while it waits, so only one call can run for long without a ping: the
+// probe takes under a minute, a cloud call at most its connect and response time-outs (30 s each),
+// a database call normally seconds; ten minutes leave a wide margin over all of them, and a call
+// stuck beyond that (a database link that stopped answering without a reset) ends in a restart.
+// The local Firebird server, where there is one, is up first; After= a unit that does not exist
+// orders nothing.
 std::string unitText(const std::string& executable) {
   return "[Unit]\n"
-         "Description=SrvVarenta\n"
+         "Description=SrvVarenta: keeps the store's Firebird database in step with the Varenta promotions "
+         "cloud\n"
+         "Wants=network-online.target\n"
+         "After=network-online.target firebird3.0.service\n"
          "\n"
          "[Service]\n"
-         "Type=simple\n"
+         "Type=notify\n"
          "ExecStart=" +
          quotedForExecStart(executable) +
          "\n"
          "Restart=on-failure\n"
+         "RestartSec=30\n"
+         "WatchdogSec=10min\n"
          "\n"
          "[Install]\n"
          "WantedBy=multi-user.target\n";

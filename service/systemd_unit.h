@@ -1,6 +1,7 @@
 #pragma once
-// The service's registration with systemd: the unit SrvVarenta.service (automatic start, restart
-// on failure, the executable's full path), written into or removed from a unit directory.
+// The service's registration with systemd: the unit SrvVarenta.service (automatic start once the
+// network and a local Firebird server are up, readiness told by the service, a watchdog, restart on
+// failure, the executable's full path), written into or removed from a unit directory.
 
 #include <string>
 

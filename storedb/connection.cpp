@@ -59,7 +59,8 @@ void Connection::open() {
   // Always a TCP/IP attachment, and an empty server is this host: a target without a host would
   // open the file in this process, past the server and its passwords.
   const std::string server = params_.value("Server");
-  const std::string port = params_.value("Port");
+  // A server written with a port of its own ("host/3051", as Firebird names one) keeps that port.
+  const std::string port = server.find('/') == std::string::npos ? params_.value("Port") : "";
   const std::string target = (server.empty() ? "localhost" : server) + (port.empty() ? "" : "/" + port) +
                              ":" + params_.value("Database");
   // No lc_ctype: the attachment speaks the database's bytes (character set NONE), Windows-1252 here.

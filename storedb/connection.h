@@ -50,8 +50,8 @@ class Connection {
   const ConnectionOptions& options() const { return options_; }
 
   // Attaches over TCP/IP to an existing database, as "Server" (this host when empty), "Port",
-  // "Database", "User_Name", "Password" and "SQLDialect" say. Does nothing when already open.
-  // Throws EDatabaseError.
+  // "Database", "User_Name", "Password" and "SQLDialect" say; a "Server" with a port of its own
+  // ("host/3051") is reached on that port. Does nothing when already open. Throws EDatabaseError.
   void open();
   // Detaches; a link found broken is dropped without a word. Never throws.
   void close();

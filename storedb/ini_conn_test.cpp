@@ -6,6 +6,7 @@
 
 #include "tests/firebird/connection_step_fixture.h"
 #include "tests/firebird/test_database.h"
+#include "tests/support/loopback_listener.h"
 #include "tests/support/temp_dir.h"
 
 namespace varenta {
@@ -47,6 +48,8 @@ TEST(IniConn, TheIniNamesTheDatabase) {
       {"server and path, among lines that mean nothing",
        "junk without an equals sign\n[Tolvane]\n=\nServidor=127.0.0.1\nCaminho=" + db.path() + "\n",
        "127.0.0.1"},
+      {"a server with a port of its own", "[Tolvane]\nServidor=127.0.0.1/3050\nCaminho=" + db.path() + "\n",
+       "127.0.0.1/3050"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -59,6 +62,12 @@ TEST(IniConn, TheIniNamesTheDatabase) {
     EXPECT_TRUE(service.log.lines().empty());
     service.db.release();
   }
+  // The server's own port is the one tried, not the usual 3050.
+  writeIni(db.directory(),
+           "[Tolvane]\nServidor=127.0.0.1/" + std::to_string(closedPort()) + "\nCaminho=" + db.path() + "\n");
+  ConnectionStepFixture service;
+  service.iniConn(db.directory());
+  EXPECT_FALSE(service.dbConnected);
 }
 
 TEST(IniConn, AnUnreachableDatabaseEndsInTheTwoFailureLines) {

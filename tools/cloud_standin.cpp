@@ -59,6 +59,16 @@ std::vector<std::pair<std::string, std::string>> sentHeaders(const httplib::Head
   return sent;
 }
 
+// Front servers merge repeated slashes before the cloud sees a path, so "//api-minoristas/..." (a
+// base URL written with a trailing slash) reaches the same endpoint as "/api-minoristas/...".
+std::string mergedSlashes(const std::string& path) {
+  std::string merged;
+  merged.reserve(path.size());
+  for (char c : path)
+    if (c != '/' || merged.empty() || merged.back() != '/') merged += c;
+  return merged;
+}
+
 }  // namespace
 
 CloudStandIn::CloudStandIn(StandInConfig config) : config_(std::move(config)), journal_(config_.journalFile) {
@@ -105,11 +115,12 @@ void CloudStandIn::route() {
 
 void CloudStandIn::handle(const httplib::Request& request, httplib::Response& response) {
   const std::size_t question = request.target.find('?');
-  const std::string path = request.target.substr(0, question);
+  const std::string received = request.target.substr(0, question);
+  const std::string path = mergedSlashes(received);
   const std::string query = question == std::string::npos ? "" : request.target.substr(question + 1);
   if (path.starts_with("/standin/")) return control(path, request, response);
 
-  journal_.append({request.method, path, query, sentHeaders(request.headers), request.body});
+  journal_.append({request.method, received, query, sentHeaders(request.headers), request.body});
 
   StandInForcing forcing;
   if (takeForcing(forcing)) {

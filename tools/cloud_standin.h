@@ -2,7 +2,8 @@
 // CloudStandIn: a real HTTP or HTTPS server on loopback that answers the store's requests as the
 // cloud would, for one company and store: it checks basic authentication and the shape of posted
 // movement batches and closing documents, numbers accepted batches, serves the promotion lists and
-// the resend request lists from files, and journals every request it receives.
+// the resend request lists from files, and journals every request it receives. Repeated slashes in
+// a path count as one, as front servers merge them; the journal keeps the path as it came.
 //
 // Files of the data directory (read at every request, so a test may change them between calls):
 //   promociones-aceptadas.json   promotions in state ACEPTADA     (missing: {"results":[],"total":0})

@@ -64,5 +64,25 @@ TEST(CloudStandInTest, RefusesRequestsOutsideTheCloudsContract) {
   EXPECT_EQ(standIn.journal().size(), std::size(cases));  // refused requests are journaled too
 }
 
+// A base URL written with a trailing slash doubles the first slash of every path; front servers
+// merge repeated slashes, and so does the stand-in, while its journal shows what was sent.
+TEST(CloudStandInTest, RepeatedSlashesInAPathCountAsOne) {
+  StandIn standIn;
+  standIn.writeDataFile("solicitudes-movimientos.json", R"([{"fecha":"2024-06-19"}])");
+  const httplib::Headers valid = {{"Authorization", "Basic " + base64Encode("varenta:varenta")},
+                                  {"pdv-version", "9.0.0"},
+                                  {"backend-version", "1.0.0"}};
+  const std::string target = "//api-minoristas/api/v2//minoristas/12/locales/1///solicitudes/movimientos";
+  httplib::Client client(standIn.baseUrl());
+  const auto result = client.Get(target + "?a=1", valid);
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->status, 200);
+  EXPECT_EQ(result->body, R"([{"fecha":"2024-06-19"}])");
+  const auto journal = standIn.journal();
+  ASSERT_EQ(journal.size(), 1u);
+  EXPECT_EQ(journal[0].path, target);
+  EXPECT_EQ(journal[0].query, "a=1");
+}
+
 }  // namespace
 }  // namespace varenta

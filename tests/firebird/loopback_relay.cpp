@@ -73,15 +73,32 @@ void LoopbackRelay::acceptLoop() {
   }
 }
 
+void LoopbackRelay::stall(int replies) {
+  stall_after_ = replies;
+}
+
 void LoopbackRelay::pump(int client, int server) {
   char buffer[16384];
-  pollfd p[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-  for (bool open = true; open;) {
+  int replies = 0;
+  bool stalled = false;
+  for (bool open = true; open && !stopping_;) {
+    if (!stalled && stall_after_ >= 0 && replies >= stall_after_) {
+      stalled = true;
+      ++stalled_;
+    }
+    // A stalled link reads nothing and only notices its end (a cut or the peer going away).
+    const short wanted = stalled ? 0 : POLLIN;
+    pollfd p[2] = {{client, wanted, 0}, {server, wanted, 0}};
     if (poll(p, 2, 50) < 0) break;
     for (int i = 0; i < 2 && open; ++i) {
       if (p[i].revents == 0) continue;
+      if (stalled) {
+        open = (p[i].revents & (POLLHUP | POLLERR)) == 0;
+        continue;
+      }
       const ssize_t got = read(p[i].fd, buffer, sizeof buffer);
       open = got > 0 && write(p[1 - i].fd, buffer, static_cast<std::size_t>(got)) == got;
+      if (i == 1) ++replies;
     }
   }
   std::lock_guard lock(mutex_);

@@ -1,7 +1,7 @@
 #pragma once
 // LoopbackRelay: a TCP relay on 127.0.0.1 in front of a local port. Tests put it between a client and
-// the database server to break the client's links the way a server restart does, without touching
-// the server that other suites share.
+// the database server to break the client's links the way a server restart does, or to stall them
+// the way a dropped route or a hung host does, without touching the server that other suites share.
 
 #include <atomic>
 #include <mutex>
@@ -22,6 +22,12 @@ class LoopbackRelay {
   void cut();
   // While on, every new link is closed as soon as it comes, as when the server is down.
   void refuse(bool on) { refusing_ = on; }
+  // From now on every link, open or to come, stays open but passes nothing more, either way, once
+  // the server has answered `replies` times on it: no reset, so the client waits on it for as
+  // long as it is willing to wait.
+  void stall(int replies = 0);
+  // Links that have stalled so far.
+  int stalledLinks() const { return stalled_; }
 
  private:
   void acceptLoop();
@@ -32,6 +38,8 @@ class LoopbackRelay {
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> refusing_{false};
+  std::atomic<int> stall_after_{-1};  // replies a link passes before it stalls; -1: none stall
+  std::atomic<int> stalled_{0};
   std::mutex mutex_;
   std::vector<int> open_;  // sockets of live links
   std::vector<std::thread> pumps_;
