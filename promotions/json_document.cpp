@@ -50,14 +50,10 @@ constexpr std::size_t kKeptText = std::size_t{4} << 20;
 thread_local ParsedJson::Memory threadMemory;
 thread_local bool threadMemoryLeased = false;
 
-// The document's values of a promotion list take some 1.4 bytes for every byte of its text.
-char* firstBlock(ParsedJson::Memory& memory, std::string_view text) {
-  const std::size_t size = text.size() + text.size() / 2 + 4096;
-  if (memory.blockSize < size) {
-    memory.block.reset(new char[size]);
-    memory.blockSize = size;
-  }
-  return memory.block.get();
+// The document's values of a promotion list take some 1.4 bytes for every byte of its text; a text
+// that needs more gets further blocks of this size.
+std::size_t blockSize(std::string_view text) {
+  return text.size() + text.size() / 2 + 4096;
 }
 
 }  // namespace
@@ -74,9 +70,16 @@ ParsedJson::Lease::~Lease() {
   threadMemoryLeased = false;
 }
 
+char* ParsedJson::Lease::block(std::size_t size) {
+  if (memory_->blockSize < size) {
+    memory_->block.reset(new char[size]);
+    memory_->blockSize = size;
+  }
+  return memory_->block.get();
+}
+
 ParsedJson::ParsedJson(std::string_view text)
-    : pool_(firstBlock(lease_.memory(), text), lease_.memory().blockSize, lease_.memory().blockSize),
-      document_(&pool_) {
+    : pool_(lease_.block(blockSize(text)), blockSize(text), blockSize(text)), document_(&pool_) {
   std::string& copy = lease_.memory().text;
   copy.assign(text);
   rapidjson::InsituStringStream stream(copy.data());

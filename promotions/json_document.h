@@ -54,6 +54,8 @@ class ParsedJson {
     Lease(const Lease&) = delete;
     Lease& operator=(const Lease&) = delete;
     Memory& memory() { return *memory_; }
+    // The memory's block, made at least `size` bytes large.
+    char* block(std::size_t size);
 
    private:
     std::unique_ptr<Memory> own_;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "promotions/promo_varenta.h"
 
 namespace varenta {
@@ -225,6 +227,21 @@ TEST(ParsedJson, ParsesWithinAParseAndKeepsNumbersAsWritten) {
   EXPECT_EQ(scalarText(a[0]), "1.50");
   EXPECT_EQ(scalarText(a[1]), "-2e3");
   EXPECT_EQ(scalarText(a[2]), "x\u00e9");
+}
+
+// A text of tiny values needs many times its size for its document; the first parse on a thread
+// and a parse after a shorter one both get room for it.
+TEST(ParsedJson, DenseTextsGetTheRoomTheyNeed) {
+  std::string dense = "[";
+  for (int i = 0; i < 100'000; ++i) dense += "1,";
+  dense += "2]";
+  std::thread([&] {
+    for (const std::string& text : {dense, std::string("[0]"), dense + " "}) {
+      const ParsedJson parsed(text);
+      ASSERT_TRUE(parsed.valid());
+      EXPECT_EQ(scalarText(parsed.root()[parsed.root().Size() - 1]), text == "[0]" ? "0" : "2");
+    }
+  }).join();
 }
 
 }  // namespace
