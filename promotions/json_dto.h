@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "base/json_writer.h"
@@ -41,8 +42,35 @@ inline bool sameIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace dto_detail
 
+namespace dto_detail {
+
+// The keys a member answers to exactly, in the order of precedence: the explicit keys, then the
+// key each member without one is written under, for the member that answers to that name first.
+// Most keys in a text are written so; any other spelling goes through the rules in full.
+template <class T>
+std::vector<std::pair<std::string_view, const TMember<T>*>> exactKeys() {
+  const std::span<const TMember<T>> members = T::Members();
+  std::vector<std::pair<std::string_view, const TMember<T>*>> keys;
+  for (const TMember<T>& member : members)
+    if (!member.key.empty()) keys.emplace_back(member.key, &member);
+  for (const TMember<T>& member : members) {
+    if (!member.key.empty() || member.writeExcluded) continue;
+    bool first = true;
+    for (const TMember<T>* other = members.data(); other != &member; ++other)
+      first = first && !(other->name.size() == member.name.size() &&
+                         sameIgnoringCase(other->name.substr(1), member.name.substr(1)));
+    if (first) keys.emplace_back(member.writtenKey, &member);
+  }
+  return keys;
+}
+
+}  // namespace dto_detail
+
 template <class T>
 const TMember<T>* FindMember(std::string_view key) {
+  static const auto exact = dto_detail::exactKeys<T>();
+  for (const auto& [answer, member] : exact)
+    if (answer == key) return member;
   const std::span<const TMember<T>> members = T::Members();
   for (const TMember<T>& member : members)
     if (!member.key.empty() && member.key == key) return &member;
