@@ -27,7 +27,7 @@
 #include "base/error.h"
 #include "base/json_writer.h"
 #include "promotions/dto_numbers.h"
-#include "promotions/json_value.h"
+#include "promotions/json_document.h"
 #include "promotions/suppress_zero_date.h"
 
 namespace varenta {
@@ -54,13 +54,16 @@ struct TMember {
   bool writeExcluded = false;
   bool isArray = false;  // an array member, which a top-level JSON array may fill
   // Stores a value other than null; false when the value's kind does not suit the member.
-  bool (*read)(Owner&, const JsonValue&) = nullptr;
+  // `pristine`: the member still holds what the owner's constructor gave it, the owner having been
+  // created for the text being read.
+  bool (*read)(Owner&, const JsonNode&, bool pristine) = nullptr;
   void (*clear)(Owner&) = nullptr;  // a JSON null; nullptr when a null leaves the member as it is
   void (*write)(Owner&, JsonWriter&) = nullptr;
 };
 
+// `fresh`: the object was created for this text, so its members hold their constructor's values.
 template <class T>
-void FillObject(T& object, const JsonValue& json);
+void FillObject(T& object, const JsonNode& json, bool fresh);
 template <class T>
 void WriteObject(T& object, JsonWriter& out);
 
@@ -116,58 +119,66 @@ concept Integer = std::integral<V> && !std::same_as<V, bool>;
 
 // A child object filled from a JSON object; anything else is refused like a top-level value.
 template <class C>
-std::unique_ptr<C> objectFrom(const JsonValue& json) {
-  if (!json.is(JsonValue::Kind::kObject)) throw EConvertError("The input value is not a valid Object");
+std::unique_ptr<C> objectFrom(const JsonNode& json) {
+  if (!json.IsObject()) throw EConvertError("The input value is not a valid Object");
   auto object = std::make_unique<C>();
-  FillObject(*object, json);
+  FillObject(*object, json, true);
   return object;
 }
 
 template <auto M>
-bool read(typename MemberPointer<decltype(M)>::Owner& owner, const JsonValue& json) {
+bool read(typename MemberPointer<decltype(M)>::Owner& owner, const JsonNode& json,
+          [[maybe_unused]] bool pristine) {
   using V = typename MemberPointer<decltype(M)>::Value;
-  using K = JsonValue::Kind;
   V& member = owner.*M;
-  const bool scalar = !json.is(K::kArray) && !json.is(K::kObject);
+  const bool scalar = isScalar(json);
   if constexpr (Integer<V>) {
-    if (scalar) member = integerFromText<V>(json.scalarText());
+    if (scalar) member = integerFromText<V>(scalarText(json));
     return scalar;
   } else if constexpr (std::same_as<V, double>) {
-    if (scalar) member = floatFromText(json.scalarText());
+    if (scalar) member = floatFromText(scalarText(json));
     return scalar;
   } else if constexpr (std::same_as<V, Decimal>) {
-    if (scalar) member = decimalFromText(json.scalarText());
+    if (scalar) member = decimalFromText(scalarText(json));
     return scalar;
   } else if constexpr (std::same_as<V, std::string>) {
-    if (scalar) member = json.scalarText();
+    if (scalar) member = scalarText(json);
     return scalar;
   } else if constexpr (std::same_as<V, DateTime>) {
-    if (!json.is(K::kString) && !json.is(K::kNumber)) return false;
-    member = TSuppressZeroDateInterceptor::StringReverter(json.text);
+    if (!json.IsString()) return false;  // a string or a number
+    member = TSuppressZeroDateInterceptor::StringReverter(scalarText(json));
     return true;
   } else if constexpr (kIsObject<V>) {
-    if (!json.is(K::kObject)) return false;
-    // A nested object that cannot be read leaves the member's object in place.
+    using C = typename V::element_type;
+    if (!json.IsObject()) return false;
+    // A nested object that cannot be read leaves the member's object in place. The object the
+    // owner's constructor made is filled where it is rather than replaced by a new one just like
+    // it; should that fail, it gives way to a new default one.
+    const bool inPlace = pristine && member;
     try {
-      member = objectFrom<typename V::element_type>(json);
+      if (inPlace)
+        FillObject(*member, json, true);
+      else
+        member = objectFrom<C>(json);
     } catch (const Error&) {
+      if (inPlace) member = std::make_unique<C>();
     }
     return true;
   } else if constexpr (kIsObjectArray<V>) {
-    if (!json.is(K::kArray)) return false;
+    if (!json.IsArray()) return false;
     V fresh;
-    fresh.reserve(json.items.size());
-    for (const JsonValue& item : json.items)
+    fresh.reserve(json.Size());
+    for (const JsonNode& item : json.GetArray())
       fresh.push_back(objectFrom<typename V::value_type::element_type>(item));
     member = std::move(fresh);
     return true;
   } else if constexpr (std::same_as<V, std::vector<std::string>>) {
-    if (!json.is(K::kArray)) return false;
+    if (!json.IsArray()) return false;
     V texts;
-    texts.reserve(json.items.size());
-    for (const JsonValue& item : json.items) {
-      if (item.is(K::kArray) || item.is(K::kObject)) return false;
-      texts.emplace_back(item.scalarText());
+    texts.reserve(json.Size());
+    for (const JsonNode& item : json.GetArray()) {
+      if (!isScalar(item)) return false;
+      texts.emplace_back(scalarText(item));
     }
     member = std::move(texts);
     return true;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "promotions/promo_varenta.h"
 
 namespace varenta {
@@ -31,6 +33,7 @@ TEST(JsonDto, TopLevelValuesOtherThanAnObject) {
                        {"[]", false},
                        {R"([{"total":9}])", false},
                        {"{} {}", false},
+                       {std::string_view("{\"total\":1}\0", 12), false},
                        {"42", true},
                        {"\"text\"", true},
                        {"true", true}}) {
@@ -93,13 +96,22 @@ TEST(JsonDto, KeysMatchExplicitlyOrByNameIgnoringCase) {
 }
 
 TEST(JsonDto, DuplicateKeysAreTakenInTextOrder) {
-  auto root =
+  std::unique_ptr<TRoot> root =
       readPromotion(R"({"id":1,"detalles":null,"id":2,"detalles":{"paga":3},"tipo":"A","tipo":null})");
   const TResults& p = *root->Results()[0];
   EXPECT_EQ(p.Id(), 2);
   ASSERT_NE(p.Detalles(), nullptr);
   EXPECT_EQ(p.Detalles()->Paga(), 3);
   EXPECT_EQ(p.Tipo(), "");
+
+  // A second object for the same key starts from a new default; one that cannot be read leaves
+  // the object of the first in place.
+  root = readPromotion(R"({"detalles":{"paga":3},"detalles":{"descuento":1}})");
+  EXPECT_EQ(root->Results()[0]->Detalles()->Paga(), 0);
+  EXPECT_EQ(root->Results()[0]->Detalles()->Descuento(), 1);
+  root = readPromotion(R"({"detalles":{"paga":3,"beneficios":null},"detalles":{"paga":4,"descuento":[1]}})");
+  EXPECT_EQ(root->Results()[0]->Detalles()->Paga(), 3);
+  EXPECT_EQ(root->Results()[0]->Detalles()->Beneficios(), nullptr);
 }
 
 TEST(JsonDto, NumericAndTextMembersTakeTheValuesText) {
@@ -195,6 +207,41 @@ TEST(JsonDto, ListReadBeforeTheAssignmentStaysEmpty) {
   ASSERT_EQ(fresh.Results().size(), 2u);
   EXPECT_EQ(fresh.Results()[1]->Id(), 2);
   EXPECT_EQ(&fresh.Results(), &fresh.Results());
+}
+
+}  // namespace
+}  // namespace varenta
+
+namespace varenta {
+namespace {
+
+TEST(ParsedJson, ParsesWithinAParseAndKeepsNumbersAsWritten) {
+  const ParsedJson outer(R"({"a":[1.50,-2e3,"x\u00e9"]})");
+  const ParsedJson inner(R"({"b":007})");
+  ASSERT_TRUE(outer.valid());
+  EXPECT_FALSE(inner.valid());
+  const ParsedJson again(R"({"b":7})");
+  ASSERT_TRUE(again.valid());
+  EXPECT_EQ(scalarText(again.root()["b"]), "7");
+  const JsonNode& a = outer.root()["a"];
+  EXPECT_EQ(scalarText(a[0]), "1.50");
+  EXPECT_EQ(scalarText(a[1]), "-2e3");
+  EXPECT_EQ(scalarText(a[2]), "x\u00e9");
+}
+
+// A text of tiny values needs many times its size for its document; the first parse on a thread
+// and a parse after a shorter one both get room for it.
+TEST(ParsedJson, DenseTextsGetTheRoomTheyNeed) {
+  std::string dense = "[";
+  for (int i = 0; i < 100'000; ++i) dense += "1,";
+  dense += "2]";
+  std::thread([&] {
+    for (const std::string& text : {dense, std::string("[0]"), dense + " "}) {
+      const ParsedJson parsed(text);
+      ASSERT_TRUE(parsed.valid());
+      EXPECT_EQ(scalarText(parsed.root()[parsed.root().Size() - 1]), text == "[0]" ? "0" : "2");
+    }
+  }).join();
 }
 
 }  // namespace

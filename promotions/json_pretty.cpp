@@ -1,81 +1,106 @@
 #include "promotions/json_pretty.h"
 
+#include <rapidjson/memorystream.h>
+#include <rapidjson/reader.h>
+
 #include <vector>
 
 #include "base/json_writer.h"
-#include "promotions/json_value.h"
+#include "promotions/json_document.h"
 
 namespace varenta {
 namespace {
 
-using Lines = std::vector<std::string>;
-using Kind = JsonValue::Kind;
-
-std::string quoted(std::string_view text) {
-  std::string out;
-  appendJsonString(out, text, JsonEscaping::kAsciiOnly);
-  return out;
-}
-
-std::string scalarJson(const JsonValue& value) {
-  switch (value.kind) {
-    case Kind::kString:
-      return quoted(value.text);
-    case Kind::kNull:
-      return "null";
-    default:
-      return std::string(value.scalarText());
+// Prints as the reader goes. A line stays open until the next one begins, so that the comma after
+// an element or a key's entry lands at the end of its last line; a key's value begins on the
+// key's own line, so a nested container opens there and closes at the key's indentation.
+class Printer : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, Printer> {
+ public:
+  bool Null() { return scalar("null"); }
+  bool Bool(bool b) { return scalar(b ? "true" : "false"); }
+  bool RawNumber(const char* text, rapidjson::SizeType length, bool) { return scalar({text, length}); }
+  bool String(const char* text, rapidjson::SizeType length, bool) {
+    startValue();
+    appendJsonString(out_, {text, length}, JsonEscaping::kAsciiOnly);
+    return true;
   }
-}
-
-std::string trimmed(const std::string& text) {
-  const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
-  std::size_t first = 0, last = text.size();
-  while (first < last && blank(text[first])) ++first;
-  while (last > first && blank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
-void print(const JsonValue& value, int indent, Lines& lines) {
-  const std::string pad(indent, ' ');
-  if (value.is(Kind::kObject)) {
-    lines.push_back(pad + "{");
-    for (std::size_t i = 0; i < value.members.size(); ++i) {
-      // The value is printed on its own and folded into the key's one entry, so a nested
-      // container opens on the key's line and keeps its inner lines indented.
-      Lines inner;
-      print(value.members[i].value, indent + 2, inner);
-      std::string joined;
-      for (std::size_t k = 0; k < inner.size(); ++k) {
-        if (k > 0) joined += "\r\n";
-        joined += inner[k];
-      }
-      lines.push_back(pad + "  " + quoted(value.members[i].key) + ": " + trimmed(joined) +
-                      (i + 1 < value.members.size() ? "," : ""));
-    }
-    lines.push_back(pad + "}");
-  } else if (value.is(Kind::kArray)) {
-    lines.push_back(pad + "[");
-    for (std::size_t i = 0; i < value.items.size(); ++i) {
-      print(value.items[i], indent + 2, lines);
-      if (i + 1 < value.items.size()) lines.back() += ",";
-    }
-    lines.push_back(pad + "]");
-  } else {
-    lines.push_back(pad + scalarJson(value));
+  bool Key(const char* text, rapidjson::SizeType length, bool) {
+    Open& object = open_.back();
+    if (object.count++ > 0) out_ += ',';
+    newLine(object.indent + 2);
+    appendJsonString(out_, {text, length}, JsonEscaping::kAsciiOnly);
+    out_ += ": ";
+    return true;
   }
-}
+  bool StartObject() { return openContainer('{'); }
+  bool EndObject(rapidjson::SizeType) { return closeContainer('}'); }
+  bool StartArray() { return openContainer('['); }
+  bool EndArray(rapidjson::SizeType) { return closeContainer(']'); }
+
+  std::string text() { return out_ + "\r\n"; }
+
+ private:
+  struct Open {
+    int indent;
+    bool isObject;
+    int count = 0;
+  };
+
+  void newLine(int indent) {
+    if (!out_.empty()) out_ += "\r\n";
+    out_.append(static_cast<std::size_t>(indent), ' ');
+  }
+
+  // Where a value begins: on a line of its own, unless it is a key's value. Answers the indentation
+  // of a container that begins here.
+  int startValue() {
+    if (open_.empty()) {
+      newLine(0);
+      return 0;
+    }
+    Open& parent = open_.back();
+    if (!parent.isObject) {
+      if (parent.count++ > 0) out_ += ',';
+      newLine(parent.indent + 2);
+    }
+    return parent.indent + 2;
+  }
+
+  bool scalar(std::string_view text) {
+    startValue();
+    out_ += text;
+    return true;
+  }
+
+  bool openContainer(char bracket) {
+    if (open_.size() >= static_cast<std::size_t>(kMaxJsonDepth)) return false;
+    const int indent = startValue();
+    out_ += bracket;
+    open_.push_back({indent, bracket == '{'});
+    return true;
+  }
+
+  bool closeContainer(char bracket) {
+    newLine(open_.back().indent);
+    out_ += bracket;
+    open_.pop_back();
+    return true;
+  }
+
+  std::string out_;
+  std::vector<Open> open_;
+};
 
 }  // namespace
 
 std::string PrettyPrintJSON(std::string_view aJson) {
-  const std::optional<JsonValue> value = parseJson(aJson);
-  if (!value) return {};
-  Lines lines;
-  print(*value, 0, lines);
-  std::string out;
-  for (const std::string& line : lines) out += line + "\r\n";
-  return out;
+  rapidjson::MemoryStream stream(aJson.data(), aJson.size());
+  rapidjson::Reader reader;
+  Printer printer;
+  if (reader.Parse<kJsonParseFlags | rapidjson::kParseIterativeFlag>(stream, printer).IsError() ||
+      stream.Tell() != aJson.size())
+    return {};
+  return printer.text();
 }
 
 }  // namespace varenta

@@ -15,6 +15,10 @@ using Firebird::ITransaction;
 // Seconds a statement waits for a row another transaction holds before it fails.
 constexpr int kLockTimeoutSeconds = 10;
 
+// Preparing a statement costs the server about two runs of it; the tasks go back and forth
+// between fewer texts than this.
+constexpr std::size_t kParkedStatements = 8;
+
 // One short transaction per statement: read committed (sees what was committed before it), waiting
 // a bounded time for locks.
 const std::vector<unsigned char>& transactionParams() {
@@ -38,6 +42,7 @@ Query::Query(Connection& connection) : connection_(connection) {}
 
 Query::~Query() {
   releaseStatement();
+  for (Parked& parked : parked_) parked.release();
 }
 
 void Query::releaseStatement() {
@@ -48,11 +53,48 @@ void Query::releaseStatement() {
   statement_ = nullptr;
 }
 
+void Query::Parked::release() {
+  if (outputs) outputs->release();
+  if (inputs) inputs->release();
+  statement->release();
+}
+
+// Moves the current statement to the front of the parked ones. One prepared on an attachment
+// that is gone, or not fully described, is released instead, as is the oldest beyond
+// kParkedStatements.
+void Query::park() {
+  if (!statement_) return;
+  if (preparedOn_ != connection_.generation() || !inputs_ || !outputs_) return releaseStatement();
+  parked_.insert(parked_.begin(), {positional_, statement_, inputs_, outputs_, preparedOn_});
+  statement_ = nullptr;
+  inputs_ = outputs_ = nullptr;
+  if (parked_.size() > kParkedStatements) {
+    parked_.back().release();
+    parked_.pop_back();
+  }
+}
+
+// Makes the statement parked for this text, if any, the current one.
+void Query::unpark(const std::string& positional) {
+  for (auto it = parked_.begin(); it != parked_.end(); ++it) {
+    if (it->positional != positional) continue;
+    statement_ = it->statement;
+    inputs_ = it->inputs;
+    outputs_ = it->outputs;
+    preparedOn_ = it->preparedOn;
+    parked_.erase(it);
+    return;
+  }
+}
+
 void Query::setSql(std::string_view sql) {
-  releaseStatement();
   close();
   sql_ = std::string(sql);
   PositionalSql positional = toPositional(sql);
+  if (positional.text != positional_) {
+    park();
+    unpark(positional.text);
+  }
   positional_ = std::move(positional.text);
   params_.clear();
   slots_.clear();

@@ -31,7 +31,9 @@ class Query {
   Query(const Query&) = delete;
   Query& operator=(const Query&) = delete;
 
-  // Replaces the statement text; parameters start unbound (NULL) and any result is dropped.
+  // Replaces the statement text; parameters start unbound (NULL) and any result is dropped. The
+  // handle keeps the statements of its last few texts prepared, so that a task going back and
+  // forth between a few texts has each prepared once rather than on every run.
   void setSql(std::string_view sql);
   void clearSql() { setSql({}); }
   const std::string& sql() const { return sql_; }
@@ -72,6 +74,8 @@ class Query {
   void run();
   void runOnce(bool& committing);
   void releaseStatement();
+  void park();
+  void unpark(const std::string& positional);
 
   Connection& connection_;
   std::string sql_;
@@ -82,6 +86,16 @@ class Query {
   Firebird::IMessageMetadata* inputs_ = nullptr;
   Firebird::IMessageMetadata* outputs_ = nullptr;
   std::uint64_t preparedOn_ = 0;  // the connection's generation the statement was prepared on
+  // Statements prepared for earlier texts, the most recently set first.
+  struct Parked {
+    std::string positional;
+    Firebird::IStatement* statement;
+    Firebird::IMessageMetadata* inputs;
+    Firebird::IMessageMetadata* outputs;
+    std::uint64_t preparedOn;
+    void release();
+  };
+  std::vector<Parked> parked_;
   std::vector<std::string> columns_;
   std::vector<std::vector<Field>> rows_;
   std::size_t row_ = 0;

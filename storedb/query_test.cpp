@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "base/error.h"
 #include "storedb/connection.h"
@@ -162,6 +163,39 @@ TEST_F(QueryTest, ResultsAreCountedAndWalked) {
   q.open();
   EXPECT_EQ(q.recordCount(), 0u);
   EXPECT_EQ(q.field("codigoproduto").asString(), "");
+}
+
+// A handle keeps a few texts' statements prepared: going back to a text neither prepares it again
+// nor keeps the values bound in its last run; after a new attachment it is prepared anew.
+TEST_F(QueryTest, GoingBackToATextReusesItsStatementWithFreshParameters) {
+  Query q(connection_);
+  const auto text = [](int i) {
+    return "select " + std::to_string(i) +
+           " + coalesce(cast(:p as integer), 1000) as v, current_connection as c "
+           "from rdb$database";
+  };
+  const auto run = [&](int i, std::optional<int> p) {
+    q.setSql(text(i));
+    if (p) q.setInteger("p", *p);
+    q.open();
+    return q.field("v").asInteger();
+  };
+  // Statements the server holds prepared for the handle's attachment.
+  const auto prepared = [&] {
+    return scalar("select count(*) as v from mon$statements where mon$attachment_id = " +
+                  q.field("c").asString() + " and mon$sql_text starting with 'select '")
+        .asInteger();
+  };
+  for (int round = 0; round < 3; ++round) {
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(run(i, 10), i + 10);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(run(i, std::nullopt), i + 1000);
+  }
+  EXPECT_EQ(prepared(), 3);
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(run(i, i), 2 * i);
+  EXPECT_EQ(prepared(), 9);  // the current one and the eight kept
+
+  connection_.close();
+  for (int i = 0; i < 12; ++i) EXPECT_EQ(run(11 - i, std::nullopt), 11 - i + 1000);
 }
 
 TEST_F(QueryTest, DatabaseErrorsCarryTheServersText) {

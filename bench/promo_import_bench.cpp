@@ -1,0 +1,379 @@
+// Importing a list of 1,000 accepted promotions in one run into a real store database (the local
+// server, scripts/firebird-up.sh), the list served by the cloud stand-in: a third each on the plain
+// route, the payment-form route (two card forms of two BINs each) and the basket route, five
+// articles each. Beside it the same statements, with the same values and in the same order, run
+// bare on the same statement handle (their text set anew for each, as the import does), and the
+// same statements again with every text prepared once on a handle of its own.
+//
+// Counters: `statements` executed per run (the import's counted by the server's transaction
+// numbers, each statement committing on its own; one more than the bare runs: the settings
+// reload's select). The bare runs check that they leave exactly the import's rows.
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "api/varenta_client.h"
+#include "base/clock.h"
+#include "base/not_before.h"
+#include "base/timer.h"
+#include "promotions/promo_import.h"
+#include "storedb/settings.h"
+#include "tests/firebird/test_database.h"
+#include "tests/standin/standin_launcher.h"
+#include "tests/support/recording_log.h"
+
+namespace varenta {
+namespace {
+
+constexpr int kPromotions = 1000;
+constexpr int kArticles = 5;
+
+enum class Route { kPlain, kCards, kBasket };
+
+struct Promotion {
+  int id;
+  Route route;
+  std::vector<std::string> articles;
+};
+
+struct CardForm {
+  int codigoTipoPago;
+  const char* kind;
+  std::vector<std::string> bins;
+};
+const std::vector<CardForm> kCardForms = {{13, "D", {"411111", "422222"}}, {10, "C", {"511111", "522222"}}};
+
+std::vector<Promotion> promotions() {
+  std::vector<Promotion> list;
+  for (int i = 0; i < kPromotions; ++i) {
+    Promotion p{1000 + i, static_cast<Route>(i % 3), {}};
+    for (int a = 0; a < kArticles; ++a) p.articles.push_back(std::to_string(7890000000000LL + i * 10 + a));
+    list.push_back(std::move(p));
+  }
+  return list;
+}
+
+std::string articlesJson(const std::vector<std::string>& codes, std::size_t from, std::size_t to) {
+  std::string json;
+  for (std::size_t a = from; a < to; ++a)
+    json += (a > from ? "," : "") + std::string(R"({"codigoBarras":")") + codes[a] +
+            R"(","nombre":"ARTIGO )" + codes[a] + R"("})";
+  return json;
+}
+
+std::string listJson(const std::vector<Promotion>& list) {
+  std::string json = R"({"total":)" + std::to_string(list.size()) + R"(,"results":[)";
+  for (const Promotion& p : list) {
+    json += (&p != &list.front() ? "," : "") + std::string(R"({"id":)") + std::to_string(p.id) +
+            R"(,"descripcion":"Promoção )" + std::to_string(p.id) +
+            R"(","limitePromocionesPorTicket":2,"vigenciaDesde":"2024-06-01T00:00:00.000Z",)"
+            R"("vigenciaHasta":"2024-08-31T23:59:59-03:00",)";
+    switch (p.route) {
+      case Route::kPlain:
+        json += R"("tipo":"DESCUENTO_VARIABLE","detalles":{"descuento":12.5,"beneficios":null,)"
+                R"("condiciones":{"items":[{"cantidad":2,"articulos":[)" +
+                articlesJson(p.articles, 0, kArticles) + "]}]}}}";
+        break;
+      case Route::kCards:
+        json += R"("tipo":"PRECIO_FIJO","detalles":{"precio":9.9,"condiciones":{"items":[{"cantidad":1,)"
+                R"("articulos":[)" +
+                articlesJson(p.articles, 0, kArticles) +
+                R"(]}],"formasPago":[{"codigoTipoPago":13,"bines":["411111","422222"]},)"
+                R"({"codigoTipoPago":10,"bines":["511111","522222"]}]}}})";
+        break;
+      case Route::kBasket:
+        json +=
+            R"("tipo":"ADICIONAL_DESCUENTO","detalles":{"descuento":15,"condiciones":{"items":[{"cantidad":2,)"
+            R"("articulos":[)" +
+            articlesJson(p.articles, 0, kArticles - 1) +
+            R"(]}]},"beneficios":{"items":[{"cantidad":1,"articulos":[)" +
+            articlesJson(p.articles, kArticles - 1, kArticles) + "]}]}}}";
+        break;
+    }
+  }
+  return json + "]}";
+}
+
+// The statements of the two writers and the mark, as the import runs them.
+constexpr const char* kPromotionUpsert =
+    "UPDATE OR INSERT INTO VARENTA_PROMOCOES(  CODIGOPROMOCAO,  DATAINICIAL,  DATAFINAL,  LIMITE,  "
+    "TIPOPROMOCAO,  QUANTIDADEMINIMA,  DESCONTOPORCENTAGEM,  DESCONTOFIXO,  PRECOFIXO,  LEVE,  PAGUE,  "
+    "DESCRICAO,  REJEITADA  )VALUES( :CODIGOPROMOCAO, :DATAINICIAL, :DATAFINAL, :LIMITE, :TIPOPROMOCAO, "
+    ":QUANTIDADEMINIMA, :DESCONTOPORCENTAGEM, :DESCONTOFIXO, :PRECOFIXO, :LEVE, :PAGUE, :DESCRICAO,  "
+    "NULL)MATCHING (CODIGOPROMOCAO)";
+constexpr const char* kProductUpsert =
+    "UPDATE OR INSERT INTO VARENTA_PROMOCOES_PRODUTOS( CODIGOPROMOCAO, CODIGOPRODUTO)"
+    "VALUES( :CODIGOPROMOCAO, :CODIGOPRODUTO) MATCHING (CODIGOPROMOCAO, CODIGOPRODUTO)";
+constexpr const char* kBinUpsert =
+    "UPDATE OR INSERT INTO VARENTA_PROMOCOES_BIN(CODIGOPROMOCAO, BIN, CREDITODEBITO )"
+    "VALUES( :CODIGOPROMOCAO, :BIN, :CREDITODEBITO )MATCHING( CODIGOPROMOCAO, BIN)";
+constexpr const char* kBasketLookup =
+    "SELECT FIRST 1 CODIGO, CODIGOVARENTA FROM CESTASPROMOCIONAIS WHERE CODIGOVARENTA = :CODIGOVARENTA";
+constexpr const char* kBasketCode = "SELECT GEN_ID(GEN_CESTASPROMOCIONAIS, 1) AS CODIGO FROM RDB$DATABASE";
+constexpr const char* kBasketUpsert =
+    "UPDATE OR INSERT INTO CESTASPROMOCIONAIS(CODIGO, DESCRICAO, DATAINICIOPROMOCAO, DATAFINALPROMOCAO, "
+    "CODIGOVARENTA  )VALUES( :CODIGO, :DESCRICAO, :DATAINICIOPROMOCAO, :DATAFINALPROMOCAO, :CODIGOVARENTA)  "
+    "MATCHING(CODIGO)";
+constexpr const char* kConditionItemUpsert =
+    "UPDATE OR INSERT INTO ITENSCESTASPROMOCIONAIS(CODIGOCESTA, CODIGOPRODUTO, QUANTIDADE, TIPODESCONTO, "
+    "DESCONTOVISTA, DESCONTOPRAZO, DESCRICAO )VALUES( :CODIGOCESTA, :CODIGOPRODUTO, :QUANTIDADE, "
+    ":TIPODESCONTO, :DESCONTOVISTA, :DESCONTOPRAZO, :DESCRICAO)  MATCHING(CODIGOCESTA, CODIGOPRODUTO)";
+constexpr const char* kBenefitItemUpsert =
+    "UPDATE OR INSERT INTO ITENSCESTASPROMOCIONAIS(CODIGOCESTA, CODIGOPRODUTO, QUANTIDADE, TIPODESCONTO, "
+    "DESCONTOVISTA, DESCONTOPRAZO )VALUES( :CODIGOCESTA, :CODIGOPRODUTO, :QUANTIDADE, :TIPODESCONTO, "
+    ":DESCONTOVISTA, :DESCONTOPRAZO)  MATCHING(CODIGOCESTA, CODIGOPRODUTO)";
+constexpr const char* kMarkUpdate = "update padrao p set p.varenta_verificapromo = current_timestamp";
+constexpr const char* kTexts[] = {kPromotionUpsert,     kProductUpsert,     kBinUpsert,
+                                  kBasketLookup,        kBasketCode,        kBasketUpsert,
+                                  kConditionItemUpsert, kBenefitItemUpsert, kMarkUpdate};
+
+// Runs the import's statements bare: `handle(text)` gives the handle to run a text on, its text
+// set; every parameter is bound, since a handle may keep the values of its last run. Answers the
+// number of statements run.
+template <class Handle>
+std::int64_t runBare(const std::vector<Promotion>& list, Handle handle) {
+  std::int64_t count = 0;
+  const DateTime desde = DateTime::fromParts(2024, 6, 1);
+  const DateTime hasta = DateTime::fromParts(2024, 9, 1, 2, 59, 59);
+  const auto run = [&](Query& q) {
+    q.execute();
+    ++count;
+  };
+  for (const Promotion& p : list) {
+    const std::string descricao = "Promoção " + std::to_string(p.id);
+    if (p.route != Route::kBasket) {
+      Query& q = handle(kPromotionUpsert);
+      q.setInteger("CODIGOPROMOCAO", p.id);
+      q.setDate("DATAINICIAL", desde);
+      q.setDate("DATAFINAL", hasta - std::chrono::days(1));
+      for (const char* unset : {"DESCONTOPORCENTAGEM", "DESCONTOFIXO", "PRECOFIXO", "LEVE", "PAGUE"})
+        q.setNull(unset);
+      if (p.route == Route::kPlain) {
+        q.setString("TIPOPROMOCAO", "N");
+        q.setDecimal("DESCONTOPORCENTAGEM", Decimal::parse("12.5"));
+      } else {
+        q.setString("TIPOPROMOCAO", "K");
+        q.setDecimal("PRECOFIXO", Decimal::parse("9.9"));
+      }
+      q.setString("DESCRICAO", descricao);
+      q.setInteger("QUANTIDADEMINIMA", p.route == Route::kPlain ? 2 : 1);
+      q.setInteger("LIMITE", 2);
+      run(q);
+      for (const std::string& article : p.articles) {
+        Query& product = handle(kProductUpsert);
+        product.setInteger("CODIGOPROMOCAO", p.id);
+        product.setString("CODIGOPRODUTO", article);
+        run(product);
+        if (p.route == Route::kPlain) continue;
+        for (const CardForm& form : kCardForms)
+          for (const std::string& bin : form.bins) {
+            Query& b = handle(kBinUpsert);
+            b.setInteger("CODIGOPROMOCAO", p.id);
+            b.setString("BIN", bin);
+            b.setString("CREDITODEBITO", form.kind);
+            run(b);
+          }
+      }
+      continue;
+    }
+    Query& lookup = handle(kBasketLookup);
+    lookup.setInteger("CODIGOVARENTA", p.id);
+    lookup.open();
+    ++count;
+    std::string code;
+    if (!lookup.eof()) {
+      code = lookup.field("CODIGO").asString();
+    } else {
+      Query& next = handle(kBasketCode);
+      next.open();
+      ++count;
+      code = "CPROM" + next.field("CODIGO").asString();
+    }
+    Query& header = handle(kBasketUpsert);
+    header.setString("CODIGO", code);
+    header.setString("DESCRICAO", descricao);
+    header.setDate("DATAINICIOPROMOCAO", desde);
+    header.setDate("DATAFINALPROMOCAO", hasta);
+    header.setInteger("CODIGOVARENTA", p.id);
+    run(header);
+    for (int a = 0; a < kArticles; ++a) {
+      const bool benefit = a == kArticles - 1;
+      Query& item = handle(benefit ? kBenefitItemUpsert : kConditionItemUpsert);
+      item.setString("CODIGOCESTA", code);
+      item.setString("CODIGOPRODUTO", p.articles[a]);
+      item.setInteger("QUANTIDADE", benefit ? 1 : 2);
+      item.setString("TIPODESCONTO", benefit ? "P" : "N");
+      if (benefit) {
+        item.setDecimal("DESCONTOVISTA", Decimal::fromInt(15));
+        item.setDecimal("DESCONTOPRAZO", Decimal::fromInt(15));
+      } else {
+        item.setNull("DESCONTOVISTA");
+        item.setNull("DESCONTOPRAZO");
+        item.setString("DESCRICAO", descricao);
+      }
+      run(item);
+    }
+  }
+  run(handle(kMarkUpdate));
+  return count;
+}
+
+constexpr const char* kTables[] = {"VARENTA_PROMOCOES", "VARENTA_PROMOCOES_PRODUTOS", "VARENTA_PROMOCOES_BIN",
+                                   "CESTASPROMOCIONAIS", "ITENSCESTASPROMOCIONAIS"};
+
+// One store database and one stand-in for the whole program.
+class Store {
+ public:
+  Store() : list_(promotions()) {
+    standIn_.writeDataFile("promociones-rechazadas.json", "[]");
+    standIn_.writeDataFile("promociones-aceptadas.json", listJson(list_));
+    db_.exec(
+        "insert into padrao (codigo, cgc, varenta_usuario, varenta_senha, varenta_url1, varenta_idempresa, "
+        "varenta_idlocal, varenta_datainicio) values (1, '1', 'varenta', 'varenta', '" +
+        standIn_.baseUrl() + "', '12', '1', current_date)");
+    store_.create();
+    db_.configure(*store_.connection);
+    reload();
+  }
+
+  const std::vector<Promotion>& list() const { return list_; }
+  StoreDb& store() { return store_; }
+  Connection& connection() { return *store_.connection; }
+
+  void importOnce() {
+    AtualizaPromo({{store_, settings_, cloud_, systemClock(), log_, timer_, [this] { reload(); }}, hold_});
+  }
+
+  // Empty promotion tables, the generator at 0.
+  void reset() {
+    for (const char* table : kTables) db_.exec(std::string("delete from ") + table);
+    db_.exec("SET GENERATOR GEN_CESTASPROMOCIONAIS TO 0");
+  }
+
+  // The number the server gives its next transaction.
+  std::int64_t nextTransaction() {
+    Query q(db_.connection());
+    q.setSql("select mon$next_transaction as t from mon$database");
+    q.open();
+    return q.field("t").asInteger();
+  }
+
+  // Every promotion table as text, rows in order.
+  std::map<std::string, std::vector<std::string>> tables() {
+    std::map<std::string, std::vector<std::string>> out;
+    for (const char* table : kTables) {
+      Query columns(db_.connection());
+      columns.setSql(
+          "select trim(rdb$field_name) as name from rdb$relation_fields where rdb$relation_name = :t order "
+          "by "
+          "rdb$field_position");
+      columns.setString("t", table);
+      columns.open();
+      std::string select, order;
+      for (; !columns.eof(); columns.next()) {
+        const std::string name = columns.field("name").asString();
+        // REJEITADA is null after an import; the stamps of other columns are the same days.
+        select +=
+            (select.empty() ? "" : " || '|' || ") + ("coalesce(cast(" + name + " as varchar(100)), '-')");
+        order += (order.empty() ? "" : ", ") + name;
+      }
+      Query rows(db_.connection());
+      rows.setSql("select " + select + " as r from " + table + " order by " + order);
+      rows.open();
+      for (; !rows.eof(); rows.next()) out[table].push_back(rows.field("r").asString());
+    }
+    return out;
+  }
+
+  std::map<std::string, std::vector<std::string>> imported;  // the tables after an import
+
+ private:
+  void reload() {
+    GetCredenciaisVarenta({store_, settings_, timer_, systemClock(), log_});
+    cloud_.setContext(clientContext(settings_));
+  }
+
+  std::vector<Promotion> list_;
+  testing::TestDatabase db_;
+  StandIn standIn_;
+  StoreDb store_;
+  VarentaSettings settings_;
+  TVarenta cloud_;
+  RecordingLog log_;
+  Timer timer_;
+  NotBefore hold_{std::chrono::minutes(60)};
+};
+
+Store& store() {
+  static Store s;
+  return s;
+}
+
+void BM_ImportThousandPromotions(benchmark::State& state) {
+  Store& s = store();
+  std::int64_t statements = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    s.reset();
+    const std::int64_t before = s.nextTransaction();
+    state.ResumeTiming();
+    s.importOnce();
+    state.PauseTiming();
+    statements = s.nextTransaction() - before - 1;
+    state.ResumeTiming();
+  }
+  s.imported = s.tables();
+  state.counters["statements"] = static_cast<double>(statements);
+}
+
+// The bare runs end by checking that they left the import's rows.
+void checkRows(benchmark::State& state, Store& s) {
+  if (!s.imported.empty() && s.tables() != s.imported)
+    state.SkipWithError("the bare statements left other rows");
+}
+
+void BM_SameStatementsBareTextSetEachTime(benchmark::State& state) {
+  Store& s = store();
+  Query& query = *s.store().query1;
+  std::int64_t statements = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    s.reset();
+    state.ResumeTiming();
+    statements = runBare(s.list(), [&](const char* text) -> Query& {
+      query.setSql(text);
+      return query;
+    });
+  }
+  checkRows(state, s);
+  state.counters["statements"] = static_cast<double>(statements);
+}
+
+void BM_SameStatementsBarePreparedOnce(benchmark::State& state) {
+  Store& s = store();
+  std::map<const char*, std::unique_ptr<Query>> handles;
+  for (const char* text : kTexts) {
+    handles[text] = std::make_unique<Query>(s.connection());
+    handles[text]->setSql(text);
+  }
+  std::int64_t statements = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    s.reset();
+    state.ResumeTiming();
+    statements = runBare(s.list(), [&](const char* text) -> Query& { return *handles[text]; });
+  }
+  checkRows(state, s);
+  state.counters["statements"] = static_cast<double>(statements);
+}
+
+BENCHMARK(BM_ImportThousandPromotions)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SameStatementsBareTextSetEachTime)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_SameStatementsBarePreparedOnce)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+
+}  // namespace
+}  // namespace varenta

@@ -1,0 +1,106 @@
+#include "promotions/promo_import.h"
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+#include "base/error.h"
+#include "promotions/basket_rows.h"
+#include "promotions/promo_shape.h"
+#include "promotions/promo_varenta.h"
+#include "promotions/promotion_rows.h"
+
+namespace varenta {
+namespace {
+
+constexpr const char* kPromotionRejection =
+    "UPDATE VARENTA_PROMOCOES SET REJEITADA = CURRENT_TIMESTAMP WHERE CODIGOPROMOCAO = :CODIGOPROMOCAO";
+constexpr const char* kBasketRejection =
+    "UPDATE CESTASPROMOCIONAIS SET REJEITADA = CURRENT_TIMESTAMP WHERE CODIGOVARENTA = :CODIGOVARENTA";
+constexpr const char* kMarkUpdate = "update padrao p set p.varenta_verificapromo = current_timestamp";
+
+// The cloud answers "[]" when it has no promotion for the store.
+bool nothingListed(std::string_view body) {
+  return body.empty() || body == "[]";
+}
+
+std::string resultLine(const TaskContext& task, std::string_view marker, std::string_view text) {
+  return "[" + std::string(marker) + "- " + task.clock.today().format("dd/mm/yyyy") + "]" + std::string(text);
+}
+
+void runRejection(Query& query, const char* sql, const char* parameter, std::int32_t id) {
+  query.setSql(sql);
+  query.setInteger(parameter, id);
+  query.execute();
+}
+
+bool anyConditionArticle(TResults& promotion) {
+  for (const auto& item : promotion.Detalles()->Condiciones()->Items())
+    if (!item->Articulos().empty()) return true;
+  return false;
+}
+
+void reject(Query& query, TResults& promotion) {
+  const PromoShape shape = PromoShape::of(promotion);
+  if (shape.paymentFormRoute()) runRejection(query, kPromotionRejection, "CODIGOPROMOCAO", promotion.Id());
+  if (shape.basketRoute()) runRejection(query, kBasketRejection, "CODIGOVARENTA", promotion.Id());
+  if (shape.plainRoute() && shape.hasConditionItems && anyConditionArticle(promotion))
+    runRejection(query, kPromotionRejection, "CODIGOPROMOCAO", promotion.Id());
+}
+
+void accept(Query& query, TResults& promotion) {
+  const PromoShape shape = PromoShape::of(promotion);
+  if (shape.paymentFormRoute()) GravaPromocao(query, promotion, true);
+  if (shape.basketRoute()) GravaCesta(query, promotion);
+  if (shape.plainRoute()) GravaPromocao(query, promotion, false);
+}
+
+void moveMark(Query& query) {
+  query.setSql(kMarkUpdate);
+  query.execute();
+}
+
+void rejectedPhase(const TaskContext& task, Query& query) {
+  TRoot root;
+  const std::string body = task.cloud.getPromoRejeitadas().json_retorno;
+  if (nothingListed(body)) return;
+  try {
+    root.AsJson(body);
+    for (const auto& promotion : root.Results()) reject(query, *promotion);
+    task.log.DoSaveLog(resultLine(task, "R", "Ok:Promos Varenta rejeitadas com sucesso"));
+  } catch (const std::exception& e) {
+    task.log.DoSaveLog(errorLine("Erro RejeitaPromo: ", e));
+  }
+}
+
+void acceptedPhase(const PromoImport& import, Query& query) {
+  const TaskContext& task = import.task;
+  TRoot root;
+  const std::string body = task.cloud.getPromoAceitas().json_retorno;
+  if (nothingListed(body)) return moveMark(query);
+  try {
+    root.AsJson(body);
+    for (const auto& promotion : root.Results()) accept(query, *promotion);
+    task.log.DoSaveLog(resultLine(task, "P", "Ok:Promos Varenta atualizadas com sucesso"));
+    moveMark(query);
+  } catch (const std::exception& e) {
+    task.log.DoSaveLog(errorLine("Erro AtualizaPromo: ", e));
+    // The mark stays, so the import is due again at once; what failed here would most likely fail
+    // the same way on every tick and keep the closings and sales waiting behind it.
+    import.hold.hold(task.clock.now());
+  }
+}
+
+}  // namespace
+
+void AtualizaPromo(const PromoImport& import) {
+  const TaskContext& task = import.task;
+  task.timer.setEnabled(false);
+  if (!task.db.query1) throw EDatabaseError("The store database was never connected");
+  Query& query = *task.db.query1;
+  rejectedPhase(task, query);
+  acceptedPhase(import, query);
+  task.reloadSettings();
+}
+
+}  // namespace varenta
