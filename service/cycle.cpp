@@ -7,6 +7,7 @@
 #include "base/text.h"
 #include "closing/fechamento_caixa.h"
 #include "closing/reenvia_caixa.h"
+#include "closing/verifica_reenvio.h"
 #include "promotions/promo_import.h"
 #include "sales/new_sale_export.h"
 #include "service/probe.h"
@@ -120,7 +121,9 @@ void TSrvVarenta::updateClientContext() {
 
 // The tasks are carried out by their subsystems; while one is not part of the build, its step has
 // nothing to do.
-void TSrvVarenta::VerificaReenvio() {}
+void TSrvVarenta::VerificaReenvio() {
+  varenta::VerificaReenvio({taskContext(), random_, FResendHold});
+}
 void TSrvVarenta::AtualizaPromo() {
   varenta::AtualizaPromo({taskContext(), FPromoHold});
 }

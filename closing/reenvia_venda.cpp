@@ -1,0 +1,63 @@
+#include "closing/reenvia_venda.h"
+
+#include <charconv>
+#include <optional>
+
+#include "api/verdict.h"
+#include "base/error.h"
+#include "sales/sale_document.h"
+
+namespace varenta {
+namespace {
+
+// The register is compared as COALESCE(V.TERMINAL, 1), as the closings compare it: a line without a
+// terminal is posted to register 1 by the sale document, so a request for register 1 asks for it too.
+constexpr const char* kSalesOfDaySql =
+    "select distinct v.venda as venda from vendas v where v.data = :datavenda and v.codigoproduto not "
+    "in ('XXDESCONTOXX',  'XXACRESCIMOXX',  'XXENTREGAXX',  'RECARGACELULAR') ";
+constexpr const char* kOfRegisterSql = " and coalesce(v.terminal, 1) = :terminal ";
+
+std::int64_t registerNumber(const std::string& terminal) {
+  std::int64_t value = 0;
+  const auto [end, error] = std::from_chars(terminal.data(), terminal.data() + terminal.size(), value);
+  if (error != std::errc() || end != terminal.data() + terminal.size())
+    throw EConvertError("'" + terminal + "' is not a valid integer value");
+  return value;
+}
+
+}  // namespace
+
+void CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime dataVenda,
+                                 const std::string& terminal) {
+  const TaskContext& task = context.task;
+  task.timer.setEnabled(false);
+  Query& sales = *task.db.query3;
+  if (terminal.empty()) {
+    sales.setSql(kSalesOfDaySql);
+  } else {
+    sales.setSql(std::string(kSalesOfDaySql) + kOfRegisterSql);
+    sales.setInteger("terminal", registerNumber(terminal));
+  }
+  sales.setDate("datavenda", dataVenda);
+  sales.open();
+  for (; !sales.eof(); sales.next()) ReenviaVendaVarenta(context, sales.field("venda").asInteger());
+  task.reloadSettings();
+}
+
+void ReenviaVendaVarenta(const SaleResendContext& context, std::int64_t venda) {
+  const TaskContext& task = context.task;
+  const std::optional<SaleDocument> document =
+      buildSaleDocument({*task.db.query1, *task.db.query2, task.settings.dataInicio, context.random,
+                         task.clock, task.log, "Erro Reenvio Venda: "},
+                        venda);
+  if (!document) {
+    task.log.DoSaveLog("[REENVIO-VENDA= " + std::to_string(venda) +
+                       "]Venda anterior à data de início da integração: não reenviada");
+    return;
+  }
+  const TVarentaRetornos answer = task.cloud.postEnviarVenda(document->caixa, document->batch);
+  task.log.DoSaveLog("[REENVIO-VENDA= " + document->numero + "]" +
+                     VerificarErroJSON(answer.json_retorno, document->batch, task.log));
+}
+
+}  // namespace varenta

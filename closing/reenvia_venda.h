@@ -1,0 +1,31 @@
+#pragma once
+// The sale resend: the sales of a day the cloud asked for, sent again one by one as exactly the
+// documents the new-sale export sends (the same builder, statements and endpoint). A resend moves
+// no mark (the new-sale export goes on from where it stood), and sends sale documents only, never
+// the cancellations of the day.
+
+#include <cstdint>
+#include <string>
+
+#include "base/datetime.h"
+#include "closing/resend_context.h"
+
+namespace varenta {
+
+// CarregaVendasReenvioVarenta: switches the cycle timer off, sends again every sale of day
+// `dataVenda` (its time of day is ignored) of register `terminal`, or of every register when it is
+// empty, then reloads the settings (which switches the timer on). A register that is not an integer
+// throws EConvertError before anything is sent; database and transport errors propagate and end
+// the day's resend. The sale list is read on statement handle 3, since each sale's document uses
+// handles 1 and 2.
+void CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime dataVenda,
+                                 const std::string& terminal);
+
+// ReenviaVendaVarenta: posts sale `venda` again to its register and logs the cloud's verdict after
+// "[REENVIO-VENDA= " and its movement number. A sale dated before the integration start date has no
+// document: nothing is posted and one line says so. A failed build is logged ("Erro Reenvio Venda: ")
+// and its empty batch still posted, as the new-sale export does. Leaves the timer and the connection
+// alone; database and transport errors propagate.
+void ReenviaVendaVarenta(const SaleResendContext& context, std::int64_t venda);
+
+}  // namespace varenta

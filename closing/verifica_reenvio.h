@@ -1,0 +1,26 @@
+#pragma once
+// VerificaReenvio: the daily poll of the cloud's resend requests. It fetches the list of movement
+// requests and answers each "MOVIMIENTOS" request by sending that day's sales again (of the
+// register named, or of every register), then the list of closing requests, answering each
+// "CIERRES_DIARIOS" request with the closing resend; nothing else acknowledges a request. Then it
+// stores the poll mark (the database's current time), logs "[R: dd/mm/yyyy]Renvios enviados com
+// sucesso" and reloads the settings, which switches the cycle timer back on.
+//
+// A list that is JSON but not an array is logged ("Error on parse \"Reenvios\".") and taken as
+// empty. A bad request (not an object, no "fecha" or "tipo", a "fecha" that is no ISO 8601 date)
+// or an error while answering one stops that list with its error line; the other list is still
+// handled and the mark stored.
+//
+// A list answer that is not JSON at all (empty, an HTML page) ends the poll at once: the other list
+// is not fetched and the mark is not stored, so the requests are asked for again. One line names
+// the list and shows the answer's first 100 characters, and the poll holds itself off for its hold
+// time in this process, so the cycle runs the other tasks meanwhile instead of asking again on
+// every tick. A failed fetch, mark update or reload propagates to the cycle.
+
+#include "closing/resend_context.h"
+
+namespace varenta {
+
+void VerificaReenvio(const ResendPollContext& context);
+
+}  // namespace varenta
