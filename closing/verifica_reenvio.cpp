@@ -9,10 +9,10 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/iso8601.h"
 #include "base/text.h"
 #include "closing/reenvia_caixa.h"
 #include "closing/reenvia_venda.h"
-#include "closing/request_date.h"
 
 namespace varenta {
 namespace {
@@ -43,7 +43,7 @@ ResendRequest readRequest(const Value& element) {
   if (!element.IsObject()) throw EConvertError("A resend request is not a JSON object");
   const std::optional<std::string> fecha = scalarMember(element, "fecha");
   if (!fecha) throw EConvertError("The resend request has no \"fecha\"");
-  const std::optional<DateTime> day = readRequestDate(*fecha);
+  const std::optional<DateTime> day = parseIso8601(*fecha);
   if (!day) throw EConvertError("\"" + *fecha + "\" is not a valid ISO 8601 date");
   const std::optional<std::string> tipo = scalarMember(element, "tipo");
   if (!tipo) throw EConvertError("The resend request has no \"tipo\"");

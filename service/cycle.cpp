@@ -119,8 +119,7 @@ void TSrvVarenta::updateClientContext() {
   Varenta.setContext(clientContext(Settings));
 }
 
-// The tasks are carried out by their subsystems; while one is not part of the build, its step has
-// nothing to do.
+// The tasks are carried out by their subsystems.
 void TSrvVarenta::VerificaReenvio() {
   varenta::VerificaReenvio({taskContext(), random_, FResendHold});
 }

@@ -48,14 +48,14 @@ using Strings = std::vector<std::string>;
 TEST(ResendHold, APollAnsweredWithoutJsonWaitsAnHourWhileSalesAreExported) {
   testing::TestDatabase db;
   StandIn standIn;
-  // Only the resend poll is due at 09:00 besides the sales: promotions were imported at 08:30 and
+  // Only the resend poll is due at 09:00 besides the sales: promotions are not due before 10:30 and
   // the closings are up to date.
   db.exec(
       "insert into padrao (codigo, cgc, varenta_url1, varenta_usuario, varenta_senha, varenta_idempresa, "
       "varenta_datainicio, varenta_verificareenvio, varenta_verificapromo, varenta_ultcaixa) values (1, '1', "
       "'" +
       standIn.baseUrl() +
-      "', 'varenta', 'varenta', '12', '2024-06-01', '2024-06-19 08:00:00', '2024-06-20 08:30:00', "
+      "', 'varenta', 'varenta', '12', '2024-06-01', '2024-06-19 08:00:00', '2024-06-20 09:30:00', "
       "'2024-06-20')");
   db.exec(
       "insert into vendas (sequencial, venda, data, hora, codigoproduto, quantidade, precounitario, "
