@@ -53,14 +53,13 @@ ResendRequest readRequest(const Value& element) {
 // The first characters of an answer for the log, on one line: line breaks and other control
 // characters become blanks (an HTML page would otherwise break the log's one line per event).
 std::string excerpt(std::string_view body) {
-  std::string shown;
   std::size_t i = 0;
   for (std::size_t n = 0; i < body.size() && n < kShownCharacters; ++n) {
     char32_t cp = 0;
     const std::size_t length = decodeUtf8(body, i, cp);
     i += length == 0 ? 1 : length;
   }
-  shown.assign(body.substr(0, i));
+  std::string shown(body.substr(0, i));
   for (char& c : shown)
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
   return shown;
@@ -88,8 +87,8 @@ bool answerList(const ResendPollContext& context, const ResendList& list, const 
   parsed.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag>(body.data(),
                                                                                        body.size());
   if (parsed.HasParseError()) {
-    task.log.DoSaveLog(std::string("Reenvio: a resposta de ") + list.name + " não é JSON: " + excerpt(body));
     context.hold.hold(task.clock.now());
+    task.log.DoSaveLog(std::string("Reenvio: a resposta de ") + list.name + " não é JSON: " + excerpt(body));
     return false;
   }
   if (!parsed.IsArray()) {
