@@ -110,10 +110,6 @@ std::string day(DateTime d) {
   return d.format("yyyy-mm-dd");
 }
 
-void write(const std::filesystem::path& file, const std::string& text) {
-  std::ofstream(file, std::ios::binary) << text;
-}
-
 std::string cell(const Field& f) {
   return f.isNull() ? "-" : f.asString();
 }
@@ -148,17 +144,23 @@ ResendRequests resendRequests(const Store& store) {
   return {store.today - days(3), 2, store.today - days(2), 3};
 }
 
-void writeCloudFiles(const Store& store, const std::filesystem::path& dataDir) {
+std::vector<std::pair<std::string, std::string>> cloudFiles(const Store& store) {
   const ResendRequests r = resendRequests(store);
-  write(dataDir / "promociones-aceptadas.json", acceptedPromotions(store));
-  write(dataDir / "promociones-rechazadas.json", rejectedPromotions(store));
-  write(dataDir / "solicitudes-movimientos.json",
-        "[{\"fecha\":\"" + day(r.movementDay) +
-            "\",\"tipo\":\"MOVIMIENTOS\",\"codigoCaja\":" + std::to_string(r.movementRegister) +
-            "},{\"fecha\":\"" + day(r.closingDay) + "\",\"tipo\":\"CIERRES_DIARIOS\",\"codigoCaja\":1}]");
-  write(dataDir / "solicitudes-cierres.json",
-        "[{\"fecha\":\"" + day(r.closingDay) + "T10:00:00\",\"tipo\":\"CIERRES_DIARIOS\",\"codigoCaja\":\"" +
-            std::to_string(r.closingRegister) + "\"}]");
+  return {
+      {"promociones-aceptadas.json", acceptedPromotions(store)},
+      {"promociones-rechazadas.json", rejectedPromotions(store)},
+      {"solicitudes-movimientos.json",
+       "[{\"fecha\":\"" + day(r.movementDay) +
+           "\",\"tipo\":\"MOVIMIENTOS\",\"codigoCaja\":" + std::to_string(r.movementRegister) +
+           "},{\"fecha\":\"" + day(r.closingDay) + "\",\"tipo\":\"CIERRES_DIARIOS\",\"codigoCaja\":1}]"},
+      {"solicitudes-cierres.json", "[{\"fecha\":\"" + day(r.closingDay) +
+                                       "T10:00:00\",\"tipo\":\"CIERRES_DIARIOS\",\"codigoCaja\":\"" +
+                                       std::to_string(r.closingRegister) + "\"}]"},
+  };
+}
+
+void writeCloudFiles(const Store& store, const std::filesystem::path& dataDir) {
+  for (const auto& [name, text] : cloudFiles(store)) std::ofstream(dataDir / name, std::ios::binary) << text;
 }
 
 PromotionTables expectedPromotionTables(const Store& s) {

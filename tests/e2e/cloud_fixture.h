@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "storedb/connection.h"
@@ -23,8 +24,10 @@ struct ResendRequests {
 
 ResendRequests resendRequests(const Store& store);
 
-// Writes promociones-aceptadas.json, promociones-rechazadas.json, solicitudes-movimientos.json and
-// solicitudes-cierres.json into the stand-in's data directory.
+// The stand-in's data files, name and text: promociones-aceptadas.json,
+// promociones-rechazadas.json, solicitudes-movimientos.json and solicitudes-cierres.json.
+std::vector<std::pair<std::string, std::string>> cloudFiles(const Store& store);
+// Writes them into the stand-in's data directory.
 void writeCloudFiles(const Store& store, const std::filesystem::path& dataDir);
 
 // One text row per table row, in key order: values joined by "|", "-" for NULL, dates as

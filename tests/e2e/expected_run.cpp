@@ -314,9 +314,11 @@ std::string storeWideRecord(const DayFigures& f, DateTime day, bool resend) {
          "\", \"cantidadCancelaciones\": " + std::to_string(f.partialSales.size()) + " }]";
 }
 
-ExpectedPost closingPost(Phase phase, std::string caixa, std::string body, std::string logPrefix,
-                         std::string what) {
-  return {phase, "cierresDiarios", std::move(caixa), std::move(body), std::move(logPrefix), std::move(what)};
+ExpectedPost closingPost(Phase phase, DateTime day, std::string caixa, std::string body,
+                         std::string logPrefix, std::string what) {
+  return {
+      phase, "cierresDiarios", std::move(caixa), std::move(body), std::move(logPrefix), std::move(what), 0,
+      day};
 }
 
 // The closing resend of one register and day: nothing for today or for a register without live
@@ -326,11 +328,11 @@ void closingResend(const Store& store, DateTime day, int reg, Phase phase, std::
   const DayFigures f = dayFigures(store, day);
   const auto r = f.registers.find(reg);
   if (r == f.registers.end()) return;
-  posts.push_back(closingPost(phase, std::to_string(reg), registerRecord(r->second, day),
+  posts.push_back(closingPost(phase, day, std::to_string(reg), registerRecord(r->second, day),
                               "[REENVIO-CAIXA:" + dmy(day) + "]",
                               "closing resend " + dmy(day) + " register " + std::to_string(reg)));
   if (!f.partialSales.empty())
-    posts.push_back(closingPost(phase, kStoreWide, storeWideRecord(f, day, true),
+    posts.push_back(closingPost(phase, day, kStoreWide, storeWideRecord(f, day, true),
                                 "[REENVIO-CAIXA-PARC.:" + dmy(day) + "]",
                                 "closing resend " + dmy(day) + " partial cancellations"));
 }
@@ -344,7 +346,8 @@ ExpectedPost salePost(Phase phase, const Store& store, const Sale& sale, const c
           saleBatch(store, sale),
           std::string(logWord) + numero + "]",
           "sale " + std::to_string(sale.venda),
-          sale.venda};
+          sale.venda,
+          DateTime()};
 }
 
 }  // namespace
@@ -374,11 +377,11 @@ ExpectedRun expectedRun(const Store& store) {
     if (f.registers.empty()) continue;
     ++run.closingDays;
     for (const auto& [reg, r] : f.registers)
-      run.posts.push_back(closingPost(Phase::Closing, std::to_string(reg), registerRecord(r, day),
+      run.posts.push_back(closingPost(Phase::Closing, day, std::to_string(reg), registerRecord(r, day),
                                       "[F.Dia- " + dmy(day) + "]",
                                       "closing " + dmy(day) + " register " + std::to_string(reg)));
     if (!f.partialSales.empty())
-      run.posts.push_back(closingPost(Phase::Closing, kStoreWide, storeWideRecord(f, day, false),
+      run.posts.push_back(closingPost(Phase::Closing, day, kStoreWide, storeWideRecord(f, day, false),
                                       "[F.Parc- " + dmy(day) + "]",
                                       "closing " + dmy(day) + " partial cancellations"));
   }
@@ -404,7 +407,7 @@ ExpectedRun expectedRun(const Store& store) {
     run.posts.push_back({Phase::Cancellation, "movimientos",
                          whole ? std::to_string(sale->registerNumber()) : kStoreWide,
                          cancellationBatch(store, *sale), whole ? "[CancT= " + own + "]" : "[CancP= <N9>]",
-                         "cancellation of sale " + std::to_string(sale->venda), sale->venda});
+                         "cancellation of sale " + std::to_string(sale->venda), sale->venda, DateTime()});
     // A cancellation with a moment after its sale's midnight changes a closed day: it is sent again.
     if (*sale->cancelledAt() > sale->day())
       closingResend(store, sale->day(), sale->registerNumber(), Phase::CancellationClosingResend, run.posts);
@@ -412,6 +415,21 @@ ExpectedRun expectedRun(const Store& store) {
     ++run.cancellations;
   }
   return run;
+}
+
+std::vector<std::string> expectedResultLines(const Store& store, const std::vector<ExpectedPost>& posts,
+                                             bool resendPolling) {
+  std::vector<std::string> lines;
+  int lote = 0;
+  for (const ExpectedPost& p : posts)
+    if (p.phase == Phase::Resend) lines.push_back(p.logPrefix + "Ok:" + std::to_string(++lote));
+  const std::string today = dmy(store.today);
+  if (resendPolling) lines.push_back("[R: " + today + "]Renvios enviados com sucesso");
+  lines.push_back("[R- " + today + "]Ok:Promos Varenta rejeitadas com sucesso");
+  lines.push_back("[P- " + today + "]Ok:Promos Varenta atualizadas com sucesso");
+  for (const ExpectedPost& p : posts)
+    if (p.phase != Phase::Resend) lines.push_back(p.logPrefix + "Ok:" + std::to_string(++lote));
+  return lines;
 }
 
 bool matchesExpected(std::string_view expected, std::string_view actual) {

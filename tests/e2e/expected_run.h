@@ -26,6 +26,7 @@ struct ExpectedPost {
   std::string logPrefix;  // the post's log line up to its verdict, "[Venda= 1234]"
   std::string what;       // for people: "sale 5012", "closing 05/03/2024 register 2"
   int venda = 0;          // the sale, for sale and cancellation posts
+  DateTime day;           // the day, for closing posts
 };
 
 struct ExpectedRun {
@@ -44,6 +45,11 @@ ExpectedRun expectedRun(const Store& store);
 // cancellation as the cancellation export posts it.
 std::string saleBatch(const Store& store, const Sale& sale);
 std::string cancellationBatch(const Store& store, const Sale& sale);
+
+// The log's result lines of a clean run, in order: every post's line with the stand-in's batch
+// numbers counted from 1, and the resend poll's and the promotion import's own lines.
+std::vector<std::string> expectedResultLines(const Store& store, const std::vector<ExpectedPost>& posts,
+                                             bool resendPolling);
 
 // Whether `actual` is `expected` with every "<N9>" standing for nine digits (the first not 0).
 bool matchesExpected(std::string_view expected, std::string_view actual);

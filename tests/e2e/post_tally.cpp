@@ -89,4 +89,21 @@ PostTally tallyPosts(const std::vector<ExpectedPost>& expected, const std::vecto
   return tally;
 }
 
+std::vector<std::string> marksAheadOfPosts(const Store& store, const ExpectedRun& run, const Marks& marks,
+                                           const std::vector<JournalEntry>& journal) {
+  std::vector<const ExpectedPost*> claimed;
+  for (const ExpectedPost& p : run.posts) {
+    if (p.phase == Phase::Sale && p.venda <= marks.ultVenda) claimed.push_back(&p);
+    if (p.phase == Phase::Closing && p.day < marks.ultCaixa) claimed.push_back(&p);
+    if (p.phase == Phase::Cancellation)
+      for (const Sale& s : store.sales)
+        if (s.venda == p.venda && s.lastCancellationCode() <= marks.ultCancelamento) claimed.push_back(&p);
+  }
+  std::vector<ExpectedPost> copies;
+  for (const ExpectedPost* p : claimed) copies.push_back(*p);
+  std::vector<std::string> ahead;
+  for (const ExpectedPost* p : tallyPosts(copies, journal).missing) ahead.push_back(p->what);
+  return ahead;
+}
+
 }  // namespace varenta::e2e

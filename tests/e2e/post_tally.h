@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/e2e/expected_run.h"
+#include "tests/e2e/service_run.h"
 #include "tools/request_journal.h"
 
 namespace varenta::e2e {
@@ -34,5 +35,11 @@ struct JournaledPost {
   const JournalEntry* entry;
 };
 std::vector<JournaledPost> journaledPosts(const std::vector<JournalEntry>& journal);
+
+// What the marks claim and the journal does not show: a sale at or below the sale mark, a
+// cancellation at or below the cancellation mark, or a closing of a day before the closing mark
+// that never reached the stand-in. The marks must be read before the journal.
+std::vector<std::string> marksAheadOfPosts(const Store& store, const ExpectedRun& run, const Marks& marks,
+                                           const std::vector<JournalEntry>& journal);
 
 }  // namespace varenta::e2e

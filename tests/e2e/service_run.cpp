@@ -94,10 +94,10 @@ int ServiceRun::stop(int patienceSeconds) {
   return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
 }
 
-std::vector<std::string> ServiceRun::messages() const {
+std::vector<std::string> logMessages(const std::string& path) {
   static const std::regex stamp(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
   std::vector<std::string> messages;
-  std::istringstream in(cp1252ToUtf8(fileText(logPath())));
+  std::istringstream in(cp1252ToUtf8(fileText(path)));
   for (std::string line; std::getline(in, line);) {
     if (line.ends_with('\r')) line.pop_back();
     if (line.size() >= 22 && std::regex_match(line.substr(0, 22), stamp))

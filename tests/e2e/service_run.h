@@ -13,6 +13,10 @@
 
 namespace varenta::e2e {
 
+// The messages of a log file in UTF-8 without their time stamps; a message written with CR LF
+// inside keeps them. A missing file has none.
+std::vector<std::string> logMessages(const std::string& path);
+
 class ServiceRun {
  public:
   // Copies `binary` into `directory` (which must exist) and writes a Tolvane.ini there naming
@@ -34,9 +38,7 @@ class ServiceRun {
 
   const std::string& directory() const { return dir_; }
   std::string logPath() const { return dir_ + "Varenta.log"; }
-  // The log's messages in UTF-8 without their time stamps; a message written with CR LF inside
-  // keeps them.
-  std::vector<std::string> messages() const;
+  std::vector<std::string> messages() const { return logMessages(logPath()); }
   std::string standardError() const;
 
  private:

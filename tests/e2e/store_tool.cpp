@@ -94,8 +94,7 @@ int create(const Options& o) {
             << " to today over registers 1 (no number), 2 and 3; " << run.cancellations << " cancellations; "
             << run.closingDays
             << " days to close; 8 accepted and 4 rejected promotions; one movement and one "
-            << "closing resend request.\n"
-            << "Marks before: " << marksText(readMarks(connection)) << "\n";
+            << "closing resend request.\n";
   return 0;
 }
 
