@@ -1,32 +1,38 @@
 #!/usr/bin/env bash
-# Demo of the service as far as it is built: the program prjSrvVarenta runs in a directory of its
-# own, in fast motion, with a small store database on the local Firebird server and the local
-# cloud stand-in, and its log is shown.
+# Demo of the service's main job: a generated pharmacy (a week of sales over three registers, with
+# cancellations, promotions and the cloud's resend requests) is brought in step with the local cloud
+# stand-in by the real program, in fast motion, and what reached the cloud is summed up.
 #
-# What it shows today: the service's lifecycle (start, pause, continue, stop) and its sync cycle.
-# The first tick probes the internet (here the stand-in on loopback: any answer counts, its 401
-# included), connects to the store database named by Tolvane.ini and loads the integration
-# settings and sync marks; every later tick picks the task that is due. The four tasks are not
-# part of the build yet: they run as operations that do nothing, so nothing is posted to the
-# cloud and no further lines appear while the link is up. Near the end the stand-in is stopped,
-# so the probe fails and the cycle takes its pause.
+#   scripts/demo.sh            250 sales over the week
+#   DEMO_SALES=1000 scripts/demo.sh
+#
+# Everything lands in build/demo: the program and its Tolvane.ini, its log Varenta.log, the store
+# database (store/TOLVANE.FDB on the local Firebird server) and the stand-in's data and journal
+# (cloud/).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+sales=${DEMO_SALES:-250}
 "$root/scripts/install-deps.sh"
 "$root/scripts/firebird-up.sh"
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build" -j "$(nproc)" --target prjSrvVarenta varenta-standin >/dev/null
+cmake --build "$root/build" -j "$(nproc)" --target prjSrvVarenta varenta-standin varenta-store >/dev/null
+store_tool="$root/build/tests/e2e/varenta-store"
 
 demo="$root/build/demo"
 rm -rf "$demo" && mkdir -p "$demo/cloud" "$demo/store"
-chmod 0777 "$demo/store"  # the Firebird server writes the database file as its own user
+chmod 0777 "$demo/store" # the Firebird server writes the database file as its own user
 cp "$root/build/service/prjSrvVarenta" "$demo/"
 
 "$root/build/tools/varenta-standin" --data "$demo/cloud" --journal "$demo/cloud/journal.jsonl" \
   --port-file "$demo/cloud/port" >/dev/null &
 standin=$!
-trap 'kill "$standin" 2>/dev/null || true' EXIT
+service=
+cleanup() {
+  [ -n "$service" ] && kill -KILL "$service" 2>/dev/null
+  kill "$standin" 2>/dev/null || true
+}
+trap cleanup EXIT
 for _ in $(seq 1 100); do [ -s "$demo/cloud/port" ] && break; sleep 0.05; done
 port=$(cat "$demo/cloud/port")
 
@@ -34,34 +40,35 @@ database="$demo/store/TOLVANE.FDB"
 {
   echo "CREATE DATABASE '127.0.0.1/3050:$database' USER 'SYSDBA' PASSWORD 'quenbolix' DEFAULT CHARACTER SET WIN1252;"
   cat "$root/storedb/schema.sql"
-  echo "INSERT INTO padrao (codigo, cgc, varenta_usuario, varenta_senha, varenta_url1, varenta_idempresa,"
-  echo "  varenta_idlocal, varenta_datainicio) VALUES (1, '12.345.678/0001-95', 'varenta', 'varenta',"
-  echo "  'http://127.0.0.1:$port/', '12', '1', CURRENT_DATE);"
   echo "COMMIT;"
 } | isql-fb -q -bail >/dev/null
 printf '[Tolvane]\r\nServidor=127.0.0.1\r\nCaminho=%s\r\n' "$database" >"$demo/Tolvane.ini"
+store=(--database "$database" --sales "$sales")
 
-echo "== Running $demo/prjSrvVarenta at 1/100 of real time (VARENTA_TIME_SCALE=0.01):"
-echo "   first tick after 1.8 s instead of 3 minutes, then a tick every 0.1 s to 0.3 s instead of 10 s to 30 s;"
-echo "   the probe asks the stand-in at 127.0.0.1:$port (VARENTA_PROBE_HOSTS) instead of public hosts;"
-echo "   the store database is $database (Tolvane.ini beside the program)."
-VARENTA_TIME_SCALE=0.01 VARENTA_PROBE_HOSTS="127.0.0.1:$port" "$demo/prjSrvVarenta" >"$demo/stdout" 2>&1 &
-pid=$!
-sleep 3
-echo "== SIGUSR1 (pause): the service reports itself paused; the cycle keeps ticking"
-kill -USR1 "$pid"
-sleep 1
-echo "== SIGUSR2 (continue)"
-kill -USR2 "$pid"
-sleep 1
-echo "== The stand-in stops: the next probe fails and the cycle rests (15 minutes, here 9 s)"
-kill "$standin"
-wait "$standin" || true
-sleep 1
-echo "== SIGTERM (stop): the stop waits for a running tick, releases the database, and the process ends"
-kill -TERM "$pid"
-wait "$pid"
+echo "== The store ($database):"
+"$store_tool" create "${store[@]}" --standin "http://127.0.0.1:$port" --data "$demo/cloud"
+before=$("$store_tool" marks "${store[@]}")
 
-echo "== The stand-in received $(grep -c '"method":"HEAD"' "$demo/cloud/journal.jsonl") probe requests (HEAD /)."
-echo "== $demo/Varenta.log (Windows-1252 with CR LF, shown here as UTF-8):"
-iconv -f WINDOWS-1252 -t UTF-8 "$demo/Varenta.log" | tr -d '\r'
+echo "== Running $demo/prjSrvVarenta at 1/1000 of real time (VARENTA_TIME_SCALE=0.001): the first tick"
+echo "   after 0.18 s instead of 3 minutes, then a task every 10 ms instead of 10 s; the probe asks the"
+echo "   stand-in at 127.0.0.1:$port (VARENTA_PROBE_HOSTS). Waiting until the store is in step:"
+VARENTA_TIME_SCALE=0.001 VARENTA_PROBE_HOSTS="127.0.0.1:$port" "$demo/prjSrvVarenta" >"$demo/stdout" 2>&1 &
+service=$!
+in_step=yes
+"$store_tool" await "${store[@]}" --pid "$service" --timeout 300 || in_step=no
+
+echo "== SIGUSR1 (pause), SIGUSR2 (continue), SIGTERM (stop): the stop waits for a running tick"
+kill -USR1 "$service" && sleep 0.2 && kill -USR2 "$service" && sleep 0.2
+kill -TERM "$service"
+wait "$service" || true
+service=
+
+echo "== What happened"
+"$store_tool" report "${store[@]}" --journal "$demo/cloud/journal.jsonl" --log "$demo/Varenta.log" \
+  --before "$before" || in_step=no
+echo "== The log, $demo/Varenta.log (Windows-1252 with CR LF, shown as UTF-8), first and last lines:"
+iconv -f WINDOWS-1252 -t UTF-8 "$demo/Varenta.log" | tr -d '\r' | sed -n '1,12p'
+echo "   ..."
+iconv -f WINDOWS-1252 -t UTF-8 "$demo/Varenta.log" | tr -d '\r' | tail -n 8
+echo "== The stand-in's journal of every request: $demo/cloud/journal.jsonl"
+[ "$in_step" = yes ]

@@ -1,0 +1,239 @@
+// The main job under faults, end to end: while the real program brings a generated store in step,
+// its link to the database is cut, the cloud fails, the internet goes away, or its log cannot be
+// written. After each fault clears, nothing may be missing at the stand-in, no mark may ever have
+// claimed a post the stand-in did not receive, and the cycle must still tick. Documents sent more
+// than once are counted: the design sends again a closing day interrupted mid-way and a post whose
+// outcome was lost, and nothing else.
+
+#include <httplib.h>
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "tests/e2e/e2e_fixture.h"
+#include "tests/firebird/loopback_relay.h"
+
+namespace varenta::e2e {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+constexpr int kSales = 240;
+
+// The copies of documents sent more than once, by what they are.
+std::string duplicatesText(const PostTally& tally) {
+  return std::to_string(tally.duplicates()) + " (closings " +
+         std::to_string(tally.duplicatesOf(Phase::Closing) +
+                        tally.duplicatesOf(Phase::CancellationClosingResend)) +
+         ", sales " + std::to_string(tally.duplicatesOf(Phase::Sale)) + ", cancellations " +
+         std::to_string(tally.duplicatesOf(Phase::Cancellation)) + ", resends " +
+         std::to_string(tally.duplicatesOf(Phase::Resend)) + ")";
+}
+
+// How often each result line of the expected posts reads "Ok:" in the log; the posts of a run that
+// came through must all have been logged with the cloud's acceptance at least once.
+std::vector<std::string> postsNeverLoggedOk(const std::vector<ExpectedPost>& posts,
+                                            const std::vector<std::string>& messages) {
+  std::map<std::string, int> wanted;
+  for (const ExpectedPost& p : posts) ++wanted[p.logPrefix + "Ok:"];
+  std::vector<std::string> never;
+  for (const auto& [prefix, count] : wanted) {
+    const std::size_t drawn = prefix.find("<N9>");
+    int seen = 0;
+    for (const std::string& m : messages) {
+      if (drawn == std::string::npos
+              ? m.starts_with(prefix)
+              : m.size() > prefix.size() + 5 && matchesExpected(prefix, m.substr(0, prefix.size() + 5)))
+        ++seen;
+    }
+    if (seen < count)
+      never.push_back(prefix + " (" + std::to_string(seen) + " of " + std::to_string(count) + ")");
+  }
+  return never;
+}
+
+class Faults : public EndToEndTest {
+ protected:
+  void SetUp() override {
+    StoreSpec spec;
+    spec.seed = 4242;
+    spec.sales = kSales;
+    makeStore(spec);
+  }
+
+  // Waits until the sale export is `n` sales into the week.
+  bool awaitSales(int n) {
+    const int target = store_.sales[static_cast<std::size_t>(n)].venda;
+    return awaitMarks([target](const Marks& m) { return m.ultVenda >= target; }, 300s);
+  }
+
+  // What every fault test asks once the fault has cleared. `extraCopiesAllowed` bounds the copies
+  // of documents sent more than once; `messages` gives the whole log once the store is in step.
+  void expectNothingLost(const char* fault, MarkWatch& watch, int extraCopiesAllowed,
+                         const std::function<std::vector<std::string>()>& log) {
+    ASSERT_TRUE(awaitInStep()) << fault << ": the store never came in step; marks: sale " << marks().ultVenda
+                               << " of " << expected_.ultVenda << "; "
+                               << describe(tallyPosts(expectedPosts(), journal()));
+    const std::vector<std::string> ahead = watch.stop();
+    EXPECT_TRUE(ahead.empty()) << fault << ": " << ahead.front() << " (" << ahead.size() << " faults in "
+                               << watch.samples() << " samples)";
+    EXPECT_GT(watch.samples(), 3);
+    const PostTally tally = tallyPosts(expectedPosts(), journal());
+    EXPECT_TRUE(tally.missing.empty()) << fault << ": " << describe(tally);
+    EXPECT_TRUE(tally.unexpected.empty()) << fault << ": " << describe(tally);
+    EXPECT_LE(tally.duplicates(), extraCopiesAllowed) << fault << ": " << describe(tally);
+    const std::vector<std::string> messages = log();
+    const std::vector<std::string> never = postsNeverLoggedOk(expectedPosts(), messages);
+    EXPECT_TRUE(never.empty()) << fault << ": never logged as accepted: " << never.front();
+    const auto errors = std::count_if(messages.begin(), messages.end(), [](const std::string& m) {
+      return m.starts_with("ERRO no Timer: ") || m.find("\r\nMensagem: ") != std::string::npos;
+    });
+    std::cout << "[ NOTE     ] " << fault << ": " << tally.posts << " posts for " << expectedPosts().size()
+              << " documents; sent more than once: " << duplicatesText(tally) << "; " << errors
+              << " errors logged\n";
+    for (const std::string& m : messages)
+      if (m.starts_with("ERRO no Timer: ")) std::cout << "             " << m.substr(0, 160) << "\n";
+    RecordProperty("extra_copies", tally.duplicates());
+  }
+};
+
+// The database server's link is cut eight times while the exports run: the relay in front of the
+// server closes every open link and refuses new ones for a moment, as a server restart does.
+TEST_F(Faults, TheDatabaseLinkCutInTheMiddleOfTheExports) {
+  testing::LoopbackRelay relay(3050);
+  MarkWatch watch(db_, standIn_, store_, expected_);
+  startService("127.0.0.1/" + std::to_string(relay.port()));
+  constexpr int kCuts = 8;
+  for (int cut = 0; cut < kCuts && !inStep(marks()); ++cut) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300 + 97 * cut));
+    relay.refuse(true);
+    relay.cut();
+    std::this_thread::sleep_for(150ms);
+    relay.refuse(false);
+  }
+  // A cut during a closing day sends its registers again (four posts at most), during a sale or a
+  // cancellation its one document (and a late cancellation's closing resend).
+  expectNothingLost("database link cut", watch, 4 * kCuts, [this] { return service_->messages(); });
+  const auto messages = service_->messages();
+  EXPECT_GT(
+      std::count_if(messages.begin(), messages.end(),
+                    [](const std::string& m) { return m.starts_with("ERRO no Timer: EDatabaseError"); }),
+      0)
+      << "no cut reached a task";
+  EXPECT_TRUE(awaitTicks(3)) << "the cycle stopped ticking";
+  EXPECT_EQ(stopService(), 0) << service_->standardError();
+}
+
+// The cloud answers 500 six times, and later breaks six answers off after their headers.
+TEST_F(Faults, TheCloudFailingAndBreakingItsAnswers) {
+  MarkWatch watch(db_, standIn_, store_, expected_);
+  startService();
+  StandInForcing failing;
+  failing.status = 500;
+  failing.times = 6;
+  standIn_.force(failing);
+  ASSERT_TRUE(awaitSales(40));
+  StandInForcing breaking;
+  breaking.close = true;
+  breaking.times = 6;
+  standIn_.force(breaking);
+  // Each failed answer may bring its document again, and a failed closing post the day's registers
+  // posted before it.
+  expectNothingLost("cloud failing", watch, 4 * 12, [this] { return service_->messages(); });
+  const auto messages = service_->messages();
+  EXPECT_NE(std::find_if(messages.begin(), messages.end(),
+                         [](const std::string& m) { return m.starts_with("ERRO no Timer: "); }),
+            messages.end());
+  EXPECT_TRUE(awaitTicks(3)) << "the cycle stopped ticking";
+  EXPECT_EQ(stopService(), 0) << service_->standardError();
+}
+
+// The only host the probe asks, on a port of its own, goes away for two network pauses and comes
+// back on the same port.
+class ProbeHost {
+ public:
+  ProbeHost() { start(0); }
+  ~ProbeHost() { stop(); }
+  int port() const { return port_; }
+  long requests() const { return requests_; }
+
+  void start(int port) {
+    server_ = std::make_unique<httplib::Server>();
+    server_->Get("/", [this](const httplib::Request&, httplib::Response& response) {
+      ++requests_;
+      response.status = 204;
+    });
+    if (port == 0)
+      port_ = server_->bind_to_any_port("127.0.0.1");
+    else if (!server_->bind_to_port("127.0.0.1", port))
+      throw std::runtime_error("the probe host cannot listen again on its port");
+    thread_ = std::thread([this] { server_->listen_after_bind(); });
+  }
+  void stop() {
+    if (!server_) return;
+    server_->stop();
+    thread_.join();
+    server_.reset();
+  }
+
+ private:
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  int port_ = 0;
+  std::atomic<long> requests_{0};
+};
+
+TEST_F(Faults, TheInternetGoneForAWhile) {
+  ProbeHost probe;
+  MarkWatch watch(db_, standIn_, store_, expected_);
+  startService("127.0.0.1", "127.0.0.1:" + std::to_string(probe.port()));
+  ASSERT_TRUE(awaitSales(40));
+  probe.stop();
+  const std::string pause = "Entrando em pausa por 15 minutos (internet).";
+  auto pauses = [&] {
+    const auto all = service_->messages();
+    return std::count(all.begin(), all.end(), pause);
+  };
+  for (int i = 0; i < 400 && pauses() < 2; ++i) std::this_thread::sleep_for(25ms);
+  ASSERT_EQ(pauses(), 2) << "the probe's failure did not pause the cycle twice";
+  probe.start(probe.port());
+  // The probe comes before every task: a failing one sends nothing twice.
+  expectNothingLost("internet gone", watch, 0, [this] { return service_->messages(); });
+  const auto messages = service_->messages();
+  const auto failed = std::find(messages.begin(), messages.end(), "Falha na conexão de internet.");
+  ASSERT_NE(failed, messages.end());
+  EXPECT_EQ(*(failed + 1), pause);
+  EXPECT_TRUE(awaitTicks(3, [&] { return probe.requests(); })) << "the cycle stopped ticking";
+  EXPECT_EQ(stopService(), 0) << service_->standardError();
+}
+
+// As root, a directory's permissions stop no write; a directory standing where Varenta.log was
+// does: every line fails until it goes and the file is made anew.
+TEST_F(Faults, TheLogUnwritableForAWhile) {
+  MarkWatch watch(db_, standIn_, store_, expected_);
+  startService();
+  ASSERT_TRUE(awaitSales(40));
+  const std::string log = service_->logPath();
+  fs::rename(log, log + ".before");
+  fs::create_directory(log);
+  std::this_thread::sleep_for(1500ms);
+  fs::remove(log);
+  expectNothingLost("log unwritable", watch, 1000, [&] {
+    std::vector<std::string> messages = logMessages(log + ".before");
+    for (const std::string& m : service_->messages()) messages.push_back(m);
+    return messages;
+  });
+  // A sale posted while its line cannot be logged stays unmarked and is posted again at each tick
+  // until the line can be written: the copies are of the one or two sales at hand.
+  const PostTally tally = tallyPosts(expectedPosts(), journal());
+  EXPECT_LE(tally.extras.size(), 2u) << describe(tally);
+  EXPECT_FALSE(service_->messages().empty()) << "nothing was logged after the fault cleared";
+  EXPECT_TRUE(awaitTicks(3)) << "the cycle stopped ticking";
+  EXPECT_EQ(stopService(), 0) << service_->standardError();
+}
+
+}  // namespace
+}  // namespace varenta::e2e

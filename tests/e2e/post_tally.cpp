@@ -1,0 +1,109 @@
+#include "tests/e2e/post_tally.h"
+
+#include <map>
+#include <tuple>
+
+namespace varenta::e2e {
+
+int PostTally::duplicates() const {
+  int total = 0;
+  for (const Extra& e : extras) total += e.times;
+  return total;
+}
+
+int PostTally::duplicatesOf(Phase phase) const {
+  int total = 0;
+  for (const Extra& e : extras)
+    if (e.post->phase == phase) total += e.times;
+  return total;
+}
+
+std::vector<JournaledPost> journaledPosts(const std::vector<JournalEntry>& journal) {
+  std::vector<JournaledPost> posts;
+  for (const JournalEntry& entry : journal) {
+    if (entry.method != "POST" || !entry.path.ends_with("/lotes")) continue;
+    // .../cajas/<caixa>/<endpoint>/lotes
+    const std::string& path = entry.path;
+    const std::size_t end = path.size() - std::string("/lotes").size();
+    const std::size_t endpointAt = path.rfind('/', end - 1) + 1;
+    const std::size_t caixaAt = path.rfind('/', endpointAt - 2) + 1;
+    posts.push_back(
+        {path.substr(endpointAt, end - endpointAt), path.substr(caixaAt, endpointAt - 1 - caixaAt), &entry});
+  }
+  return posts;
+}
+
+PostTally tallyPosts(const std::vector<ExpectedPost>& expected, const std::vector<JournalEntry>& journal) {
+  // Posts with the same endpoint, register and text are one group: a sale resend and the sale's own
+  // export post the same document, and so do a closing and its resend.
+  using Key = std::tuple<std::string, std::string, std::string>;
+  struct Group {
+    std::vector<const ExpectedPost*> posts;
+    int seen = 0;
+  };
+  std::map<Key, Group> exact;
+  std::vector<std::pair<const ExpectedPost*, int>> drawn;  // texts with a drawn number: one each
+  for (const ExpectedPost& p : expected) {
+    if (p.body.find("<N9>") != std::string::npos)
+      drawn.push_back({&p, 0});
+    else
+      exact[{p.endpoint, p.caixa, p.body}].posts.push_back(&p);
+  }
+
+  PostTally tally;
+  for (const JournaledPost& post : journaledPosts(journal)) {
+    ++tally.posts;
+    const auto found = exact.find({post.endpoint, post.caixa, post.entry->body});
+    if (found != exact.end()) {
+      ++found->second.seen;
+      continue;
+    }
+    bool matched = false;
+    for (auto& [p, seen] : drawn) {
+      if (p->endpoint == post.endpoint && p->caixa == post.caixa &&
+          matchesExpected(p->body, post.entry->body)) {
+        ++seen;
+        matched = true;
+        break;
+      }
+    }
+    if (!matched) tally.unexpected.push_back(post.caixa + " " + post.endpoint + ": " + post.entry->body);
+  }
+
+  // Missing and extra copies, reported in the order of the expected run.
+  std::map<const ExpectedPost*, int> shortBy;
+  std::map<const ExpectedPost*, int> overBy;
+  for (auto& [key, group] : exact) {
+    const int want = static_cast<int>(group.posts.size());
+    for (int i = group.seen; i < want; ++i) shortBy[group.posts[i]] = 1;
+    if (group.seen > want) overBy[group.posts.front()] = group.seen - want;
+  }
+  for (auto& [p, seen] : drawn) {
+    if (seen == 0) shortBy[p] = 1;
+    if (seen > 1) overBy[p] = seen - 1;
+  }
+  for (const ExpectedPost& p : expected) {
+    if (shortBy.count(&p)) tally.missing.push_back(&p);
+    if (const auto o = overBy.find(&p); o != overBy.end()) tally.extras.push_back({&p, o->second});
+  }
+  return tally;
+}
+
+std::vector<std::string> marksAheadOfPosts(const Store& store, const ExpectedRun& run, const Marks& marks,
+                                           const std::vector<JournalEntry>& journal) {
+  std::vector<const ExpectedPost*> claimed;
+  for (const ExpectedPost& p : run.posts) {
+    if (p.phase == Phase::Sale && p.venda <= marks.ultVenda) claimed.push_back(&p);
+    if (p.phase == Phase::Closing && p.day < marks.ultCaixa) claimed.push_back(&p);
+    if (p.phase == Phase::Cancellation)
+      for (const Sale& s : store.sales)
+        if (s.venda == p.venda && s.lastCancellationCode() <= marks.ultCancelamento) claimed.push_back(&p);
+  }
+  std::vector<ExpectedPost> copies;
+  for (const ExpectedPost* p : claimed) copies.push_back(*p);
+  std::vector<std::string> ahead;
+  for (const ExpectedPost* p : tallyPosts(copies, journal).missing) ahead.push_back(p->what);
+  return ahead;
+}
+
+}  // namespace varenta::e2e

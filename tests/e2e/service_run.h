@@ -1,0 +1,62 @@
+#pragma once
+// The real program prjSrvVarenta run end to end: a copy of it in a directory of its own with a
+// Tolvane.ini naming the store database, started with the time scale and probe hosts of a test or
+// of the demo, stopped with SIGTERM; and the sync marks read back from the store database.
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "base/datetime.h"
+#include "storedb/connection.h"
+
+namespace varenta::e2e {
+
+// The messages of a log file in UTF-8 without their time stamps; a message written with CR LF
+// inside keeps them. A missing file has none.
+std::vector<std::string> logMessages(const std::string& path);
+
+class ServiceRun {
+ public:
+  // Copies `binary` into `directory` (which must exist) and writes a Tolvane.ini there naming
+  // `server` (a host, or "host/port") and `databasePath`.
+  ServiceRun(const std::string& binary, const std::string& directory, const std::string& server,
+             const std::string& databasePath);
+  ~ServiceRun();  // kills a program still running
+  ServiceRun(const ServiceRun&) = delete;
+  ServiceRun& operator=(const ServiceRun&) = delete;
+
+  // Starts the program with VARENTA_TIME_SCALE and VARENTA_PROBE_HOSTS set (and no other VARENTA_
+  // variable); its standard output and error go to files beside it. Throws std::runtime_error.
+  void start(const std::string& timeScale, const std::string& probeHosts);
+  bool running();
+  // Sends SIGTERM and waits for the end (SIGKILL after `patienceSeconds`); the exit status, or
+  // 128 + the signal that ended it.
+  int stop(int patienceSeconds = 30);
+  pid_t pid() const { return pid_; }
+
+  const std::string& directory() const { return dir_; }
+  std::string logPath() const { return dir_ + "Varenta.log"; }
+  std::vector<std::string> messages() const { return logMessages(logPath()); }
+  std::string standardError() const;
+
+ private:
+  std::string dir_;
+  pid_t pid_ = 0;
+  int status_ = 0;
+};
+
+struct Marks {
+  int ultVenda = 0;
+  int ultCancelamento = 0;
+  DateTime ultCaixa;  // zero when NULL
+  DateTime verificaPromo;
+  DateTime verificaReenvio;
+  DateTime dataInicio;
+};
+
+// The company row's marks as they stand in the database. Throws EDatabaseError.
+Marks readMarks(Connection& connection);
+
+}  // namespace varenta::e2e
