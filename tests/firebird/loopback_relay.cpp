@@ -97,7 +97,8 @@ void LoopbackRelay::pump(int client, int server) {
         continue;
       }
       const ssize_t got = read(p[i].fd, buffer, sizeof buffer);
-      open = got > 0 && write(p[1 - i].fd, buffer, static_cast<std::size_t>(got)) == got;
+      // MSG_NOSIGNAL: a side that already closed ends the link, not the test process.
+      open = got > 0 && send(p[1 - i].fd, buffer, static_cast<std::size_t>(got), MSG_NOSIGNAL) == got;
       if (i == 1) ++replies;
     }
   }
