@@ -16,15 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "api/varenta_client.h"
-#include "base/clock.h"
 #include "base/not_before.h"
-#include "base/timer.h"
 #include "promotions/promo_import.h"
-#include "storedb/settings.h"
-#include "tests/firebird/test_database.h"
-#include "tests/standin/standin_launcher.h"
-#include "tests/support/recording_log.h"
+#include "tests/tasks/task_fixture.h"
 
 namespace varenta {
 namespace {
@@ -229,34 +223,25 @@ constexpr const char* kTables[] = {"VARENTA_PROMOCOES", "VARENTA_PROMOCOES_PRODU
 class Store {
  public:
   Store() : list_(promotions()) {
-    standIn_.writeDataFile("promociones-rechazadas.json", "[]");
-    standIn_.writeDataFile("promociones-aceptadas.json", listJson(list_));
-    db_.exec(
-        "insert into padrao (codigo, cgc, varenta_usuario, varenta_senha, varenta_url1, varenta_idempresa, "
-        "varenta_idlocal, varenta_datainicio) values (1, '1', 'varenta', 'varenta', '" +
-        standIn_.baseUrl() + "', '12', '1', current_date)");
-    store_.create();
-    db_.configure(*store_.connection);
-    reload();
+    f_.standIn.writeDataFile("promociones-rechazadas.json", "[]");
+    f_.standIn.writeDataFile("promociones-aceptadas.json", listJson(list_));
   }
 
   const std::vector<Promotion>& list() const { return list_; }
-  StoreDb& store() { return store_; }
-  Connection& connection() { return *store_.connection; }
+  Query& query1() { return *f_.db.query1; }
+  Connection& connection() { return *f_.db.connection; }
 
-  void importOnce() {
-    AtualizaPromo({{store_, settings_, cloud_, systemClock(), log_, timer_, [this] { reload(); }}, hold_});
-  }
+  void importOnce() { AtualizaPromo({f_.context(), hold_}); }
 
   // Empty promotion tables, the generator at 0.
   void reset() {
-    for (const char* table : kTables) db_.exec(std::string("delete from ") + table);
-    db_.exec("SET GENERATOR GEN_CESTASPROMOCIONAIS TO 0");
+    for (const char* table : kTables) f_.database.exec(std::string("delete from ") + table);
+    f_.database.exec("SET GENERATOR GEN_CESTASPROMOCIONAIS TO 0");
   }
 
   // The number the server gives its next transaction.
   std::int64_t nextTransaction() {
-    Query q(db_.connection());
+    Query q(f_.database.connection());
     q.setSql("select mon$next_transaction as t from mon$database");
     q.open();
     return q.field("t").asInteger();
@@ -266,7 +251,7 @@ class Store {
   std::map<std::string, std::vector<std::string>> tables() {
     std::map<std::string, std::vector<std::string>> out;
     for (const char* table : kTables) {
-      Query columns(db_.connection());
+      Query columns(f_.database.connection());
       columns.setSql(
           "select trim(rdb$field_name) as name from rdb$relation_fields where rdb$relation_name = :t order "
           "by "
@@ -276,12 +261,11 @@ class Store {
       std::string select, order;
       for (; !columns.eof(); columns.next()) {
         const std::string name = columns.field("name").asString();
-        // REJEITADA is null after an import; the stamps of other columns are the same days.
         select +=
             (select.empty() ? "" : " || '|' || ") + ("coalesce(cast(" + name + " as varchar(100)), '-')");
         order += (order.empty() ? "" : ", ") + name;
       }
-      Query rows(db_.connection());
+      Query rows(f_.database.connection());
       rows.setSql("select " + select + " as r from " + table + " order by " + order);
       rows.open();
       for (; !rows.eof(); rows.next()) out[table].push_back(rows.field("r").asString());
@@ -292,19 +276,8 @@ class Store {
   std::map<std::string, std::vector<std::string>> imported;  // the tables after an import
 
  private:
-  void reload() {
-    GetCredenciaisVarenta({store_, settings_, timer_, systemClock(), log_});
-    cloud_.setContext(clientContext(settings_));
-  }
-
   std::vector<Promotion> list_;
-  testing::TestDatabase db_;
-  StandIn standIn_;
-  StoreDb store_;
-  VarentaSettings settings_;
-  TVarenta cloud_;
-  RecordingLog log_;
-  Timer timer_;
+  testing::TaskFixture f_{DateTime::fromParts(2024, 6, 20, 9)};
   NotBefore hold_{std::chrono::minutes(60)};
 };
 
@@ -338,7 +311,7 @@ void checkRows(benchmark::State& state, Store& s) {
 
 void BM_SameStatementsBareTextSetEachTime(benchmark::State& state) {
   Store& s = store();
-  Query& query = *s.store().query1;
+  Query& query = s.query1();
   std::int64_t statements = 0;
   for (auto _ : state) {
     state.PauseTiming();

@@ -3,15 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "api/api_errors.h"
-#include "storedb/settings.h"
-#include "tests/firebird/test_database.h"
-#include "tests/standin/standin_launcher.h"
-#include "tests/support/manual_clock.h"
-#include "tests/support/recording_log.h"
+#include "tests/tasks/task_fixture.h"
 
 namespace varenta {
 namespace {
@@ -25,62 +22,50 @@ const DateTime kNow = DateTime::fromParts(2024, 3, 5, 10, 0);
 constexpr const char* kRejectedOk = "[R- 05/03/2024]Ok:Promos Varenta rejeitadas com sucesso";
 constexpr const char* kAcceptedOk = "[P- 05/03/2024]Ok:Promos Varenta atualizadas com sucesso";
 
+// One store database and stand-in for the suite; every test starts from empty promotion tables, the
+// promotion mark at kOldMark and the basket generator at 56.
 class PromoImportTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    db_ = new testing::TestDatabase();
-    standIn_ = new StandIn();
+    f_ = std::make_unique<testing::TaskFixture>(kNow, "2024-03-01");
     // The store refuses some rows: a product, a BIN and a whole promotion.
-    db_->exec("CREATE EXCEPTION E_RECUSADO 'recusado pela loja'");
-    db_->exec(
+    db().exec("CREATE EXCEPTION E_RECUSADO 'recusado pela loja'");
+    db().exec(
         "CREATE TRIGGER T_PRODUTO_RECUSADO FOR VARENTA_PROMOCOES_PRODUTOS BEFORE INSERT OR UPDATE AS BEGIN "
         "IF (NEW.CODIGOPRODUTO = 'RECUSADO') THEN EXCEPTION E_RECUSADO; END");
-    db_->exec(
+    db().exec(
         "CREATE TRIGGER T_BIN_RECUSADO FOR VARENTA_PROMOCOES_BIN BEFORE INSERT OR UPDATE AS BEGIN "
         "IF (NEW.BIN = '000000') THEN EXCEPTION E_RECUSADO; END");
-    db_->exec(
+    db().exec(
         "CREATE TRIGGER T_PROMOCAO_RECUSADA FOR VARENTA_PROMOCOES BEFORE INSERT OR UPDATE AS BEGIN "
         "IF (NEW.CODIGOPROMOCAO = 666) THEN EXCEPTION E_RECUSADO; END");
   }
-  static void TearDownTestSuite() {
-    delete standIn_;
-    delete db_;
-  }
+  static void TearDownTestSuite() { f_.reset(); }
 
   void SetUp() override {
-    for (const char* table : kTables) db_->exec(std::string("delete from ") + table);
-    db_->exec("delete from padrao");
-    db_->exec(
-        "insert into padrao (codigo, cgc, varenta_usuario, varenta_senha, varenta_url1, varenta_idempresa, "
-        "varenta_idlocal, varenta_datainicio, varenta_verificapromo) values (1, '12.345.678/0001-90', "
-        "'varenta', "
-        "'varenta', '" +
-        standIn_->baseUrl() + "', '12', '1', '2024-03-01', '" + kOldMark + "')");
-    db_->exec("SET GENERATOR GEN_CESTASPROMOCIONAIS TO 56");
-    store_.create();
-    db_->configure(*store_.connection);
-    reload();
-    reloads_ = 0;
-    log_.clear();
+    for (const char* table : kTables) db().exec(std::string("delete from ") + table);
+    db().exec(std::string("update padrao set varenta_verificapromo = '") + kOldMark + "'");
+    db().exec("SET GENERATOR GEN_CESTASPROMOCIONAIS TO 56");
+    f_->reload();
+    f_->reloads = 0;
+    f_->log.clear();
+    hold_ = NotBefore(std::chrono::minutes(60));
   }
 
-  void reload() {
-    ++reloads_;
-    GetCredenciaisVarenta({store_, settings_, timer_, clock_, log_});
-    cloud_.setContext(clientContext(settings_));
-  }
+  static testing::TestDatabase& db() { return f_->database; }
+  static Rows logLines() { return f_->log.lines(); }
 
   // One run of the import with the cloud listing these two bodies.
   void run(std::string_view rejected, std::string_view accepted) {
-    standIn_->writeDataFile("promociones-rechazadas.json", rejected);
-    standIn_->writeDataFile("promociones-aceptadas.json", accepted);
-    AtualizaPromo({{store_, settings_, cloud_, clock_, log_, timer_, [this] { reload(); }}, hold_});
+    f_->standIn.writeDataFile("promociones-rechazadas.json", rejected);
+    f_->standIn.writeDataFile("promociones-aceptadas.json", accepted);
+    AtualizaPromo({f_->context(), hold_});
   }
 
   // Every row of the table ordered by all its columns, each row its columns joined by "|" as the
   // database writes them as text, "-" for null.
   static Rows dump(const std::string& table) {
-    Query columns(db_->connection());
+    Query columns(db().connection());
     columns.setSql(
         "select trim(rdb$field_name) as name from rdb$relation_fields where rdb$relation_name = :t order by "
         "rdb$field_position");
@@ -92,7 +77,7 @@ class PromoImportTest : public ::testing::Test {
       select += (select.empty() ? "" : " || '|' || ") + ("coalesce(cast(" + name + " as varchar(100)), '-')");
       order += (order.empty() ? "" : ", ") + name;
     }
-    Query rows(db_->connection());
+    Query rows(db().connection());
     rows.setSql("select " + select + " as r from " + table + " order by " + order);
     rows.open();
     Rows out;
@@ -105,32 +90,22 @@ class PromoImportTest : public ::testing::Test {
     return tables;
   }
   static std::int64_t generator() {
-    Query q(db_->connection());
+    Query q(db().connection());
     q.setSql("select gen_id(GEN_CESTASPROMOCIONAIS, 0) as g from rdb$database");
     q.open();
     return q.field("g").asInteger();
   }
   static DateTime storedMark() {
-    Query q(db_->connection());
+    Query q(db().connection());
     q.setSql("select varenta_verificapromo from padrao");
     q.open();
     return q.field("varenta_verificapromo").asDateTime();
   }
   static bool markMoved() { return storedMark() != DateTime::fromParts(2024, 1, 1, 8); }
 
-  static testing::TestDatabase* db_;
-  static StandIn* standIn_;
-  StoreDb store_;
-  VarentaSettings settings_;
-  TVarenta cloud_;
-  ManualClock clock_{kNow};
-  RecordingLog log_;
-  Timer timer_;
+  static inline std::unique_ptr<testing::TaskFixture> f_;
   NotBefore hold_{std::chrono::minutes(60)};
-  int reloads_ = 0;
 };
-testing::TestDatabase* PromoImportTest::db_ = nullptr;
-StandIn* PromoImportTest::standIn_ = nullptr;
 
 // Plain promotions ("beneficios": null) of every type, with and without payment forms.
 constexpr const char* kPromotions = R"({"total":10,"results":[
@@ -187,9 +162,9 @@ TEST_F(PromoImportTest, PromotionsLeaveTheirRowsAndASecondRunChangesNothing) {
                   "107|7891000000072"}));
   EXPECT_EQ(dump("VARENTA_PROMOCOES_BIN"),
             (Rows{"107|411111|D", "107|422222|C", "107|511111|C", "107|611111|-"}));
-  EXPECT_EQ(log_.lines(), Rows{kAcceptedOk});
+  EXPECT_EQ(logLines(), Rows{kAcceptedOk});
   EXPECT_TRUE(markMoved());
-  EXPECT_EQ(reloads_, 1);
+  EXPECT_EQ(f_->reloads, 1);
   EXPECT_TRUE(hold_.allows(kNow));
 
   const auto before = everyTable();
@@ -231,7 +206,7 @@ TEST_F(PromoImportTest, BasketsGetTheirCodeOnceAndKeepIt) {
                                              }));
   EXPECT_TRUE(dump("VARENTA_PROMOCOES").empty());
   EXPECT_EQ(generator(), 59);
-  EXPECT_EQ(log_.lines(), Rows{kAcceptedOk});
+  EXPECT_EQ(logLines(), Rows{kAcceptedOk});
 
   // Found again by the promotion's Id: no generator value is drawn and nothing changes.
   const auto before = everyTable();
@@ -277,16 +252,15 @@ TEST_F(PromoImportTest, FailedAcceptedPhaseKeepsItsRowsAndTheMarkAndHoldsOff) {
   };
   for (const Case& c : cases) {
     SetUp();
-    hold_ = NotBefore(std::chrono::minutes(60));
     run("[]", c.accepted);
     EXPECT_EQ(dump("VARENTA_PROMOCOES"), c.promotions) << c.name;
     EXPECT_EQ(dump("CESTASPROMOCIONAIS"), c.baskets) << c.name;
     EXPECT_EQ(dump("ITENSCESTASPROMOCIONAIS"), c.items) << c.name;
-    const Rows lines = log_.lines();
+    const Rows lines = logLines();
     ASSERT_EQ(lines.size(), 1u) << c.name;
     EXPECT_EQ(lines[0].rfind(c.error, 0), 0u) << lines[0];
     EXPECT_FALSE(markMoved()) << c.name;
-    EXPECT_EQ(reloads_, 1) << c.name;
+    EXPECT_EQ(f_->reloads, 1) << c.name;
     EXPECT_FALSE(hold_.allows(kNow + std::chrono::minutes(59))) << c.name;
     EXPECT_TRUE(hold_.allows(kNow + std::chrono::minutes(60))) << c.name;
   }
@@ -319,30 +293,29 @@ TEST_F(PromoImportTest, BodiesThatListNothingOrCannotBeRead) {
   for (const Case& c : cases) {
     SetUp();
     run(c.rejected, c.accepted);
-    EXPECT_EQ(log_.lines(), c.lines) << c.accepted;
+    EXPECT_EQ(logLines(), c.lines) << c.accepted;
     EXPECT_EQ(markMoved(), c.markMoves) << c.accepted;
     EXPECT_EQ(hold_.allows(kNow), c.markMoves) << c.accepted;
     EXPECT_EQ(dump("VARENTA_PROMOCOES").size(), c.lines == Rows{kAcceptedOk} ? 1u : 0u) << c.accepted;
-    EXPECT_EQ(reloads_, 1) << c.accepted;
-    EXPECT_EQ(settings_.verificaPromo, storedMark()) << c.accepted;
-    hold_ = NotBefore(std::chrono::minutes(60));
+    EXPECT_EQ(f_->reloads, 1) << c.accepted;
+    EXPECT_EQ(f_->settings.verificaPromo, storedMark()) << c.accepted;
   }
 }
 
 TEST_F(PromoImportTest, CloudFailureEndsTheRunBeforeTheReload) {
-  standIn_->force({.status = 503});
+  f_->standIn.force({.status = 503});
   EXPECT_THROW(run("[]", "[]"), EHttpServerError);
-  standIn_->reset();
+  f_->standIn.reset();
   EXPECT_FALSE(markMoved());
-  EXPECT_EQ(reloads_, 0);
-  EXPECT_TRUE(log_.lines().empty());
+  EXPECT_EQ(f_->reloads, 0);
+  EXPECT_TRUE(logLines().empty());
 }
 
 class RejectionTest : public PromoImportTest {
  protected:
   // The promotions and baskets the import marked rejected.
   static Rows rejected() {
-    Query q(db_->connection());
+    Query q(db().connection());
     q.setSql(
         "select 'P' || codigopromocao as r from varenta_promocoes where rejeitada is not null union all "
         "select 'C' || codigovarenta from cestaspromocionais where rejeitada is not null order by 1");
@@ -355,9 +328,9 @@ class RejectionTest : public PromoImportTest {
 
 TEST_F(RejectionTest, EachRuleMarksItsRowsAndAnAcceptanceClearsOnlyThePromotionRow) {
   for (int id = 301; id <= 306; ++id)
-    db_->exec("insert into varenta_promocoes (codigopromocao) values (" + std::to_string(id) + ")");
+    db().exec("insert into varenta_promocoes (codigopromocao) values (" + std::to_string(id) + ")");
   for (int id = 301; id <= 306; ++id)
-    db_->exec("insert into cestaspromocionais (codigo, codigovarenta) values ('CPROM" + std::to_string(id) +
+    db().exec("insert into cestaspromocionais (codigo, codigovarenta) values ('CPROM" + std::to_string(id) +
               "', " + std::to_string(id) + ")");
   const std::string rejectedList = R"({"results":[
     {"id":301,"tipo":"DESCUENTO_VARIABLE","detalles":{"condiciones":{"formasPago":[{"codigoTipoPago":13}]}}},
@@ -374,7 +347,7 @@ TEST_F(RejectionTest, EachRuleMarksItsRowsAndAnAcceptanceClearsOnlyThePromotionR
   ]})";
   run(rejectedList, "[]");
   EXPECT_EQ(rejected(), (Rows{"C304", "P301", "P302"}));
-  EXPECT_EQ(log_.lines(), Rows{kRejectedOk});
+  EXPECT_EQ(logLines(), Rows{kRejectedOk});
   EXPECT_EQ(dump("VARENTA_PROMOCOES").size(), 6u);
 
   // Accepted again: the promotion row's rejection goes, the basket's stays.
