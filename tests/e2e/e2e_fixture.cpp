@@ -13,10 +13,10 @@ namespace varenta::e2e {
 
 using namespace std::chrono_literals;
 
-void EndToEndTest::makeStore(StoreSpec spec) {
-  spec.today = systemClock().now();
-  spec.standInUrl = standIn_.baseUrl();
-  store_ = generateStore(spec);
+void EndToEndTest::makeStore(StoreRecipe recipe) {
+  recipe.today = systemClock().now();
+  recipe.standInUrl = standIn_.baseUrl();
+  store_ = generateStore(recipe);
   writeStore(db_.connection(), store_);
   for (const auto& [name, text] : cloudFiles(store_)) standIn_.writeDataFile(name, text);
   expected_ = expectedRun(store_);

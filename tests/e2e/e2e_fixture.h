@@ -28,7 +28,7 @@ inline constexpr const char* kTimeScale = "0.001";  // the cycle's 10 s between 
 class EndToEndTest : public ::testing::Test {
  protected:
   // Generates the store for today on the test database and writes the stand-in's files.
-  void makeStore(StoreSpec spec);
+  void makeStore(StoreRecipe recipe);
   // Starts the program, Tolvane.ini naming `server` (a host or "host/port"), the probe asking
   // `probeHosts` (the stand-in when empty). When the build's resend poll never asks the cloud for
   // resend requests, the run goes on as if today's poll had been made, without its checks.

@@ -58,10 +58,10 @@ std::vector<std::string> postsNeverLoggedOk(const std::vector<ExpectedPost>& pos
 class Faults : public EndToEndTest {
  protected:
   void SetUp() override {
-    StoreSpec spec;
-    spec.seed = 4242;
-    spec.sales = kSales;
-    makeStore(spec);
+    StoreRecipe recipe;
+    recipe.seed = 4242;
+    recipe.sales = kSales;
+    makeStore(recipe);
   }
 
   // Waits until the sale export is `n` sales into the week.

@@ -167,12 +167,12 @@ const KindEntry& drawKind(Random& random) {
 
 class Generator {
  public:
-  Generator(const StoreSpec& spec) : spec_(spec), random_(spec.seed) {}
+  Generator(const StoreRecipe& recipe) : recipe_(recipe), random_(recipe.seed) {}
 
   Store run() {
-    store_.today = spec_.today.date();
-    store_.settings.url = spec_.standInUrl;
-    store_.settings.dataInicio = store_.today - days(spec_.startDaysBack);
+    store_.today = recipe_.today.date();
+    store_.settings.url = recipe_.standInUrl;
+    store_.settings.dataInicio = store_.today - days(recipe_.startDaysBack);
     for (const CatalogueEntry& e : kCatalogue)
       store_.products.push_back({e.code, e.name, money(e.cents), {}});
     store_.products.push_back({kUnlisted.code, kUnlisted.name, money(kUnlisted.cents), {}});
@@ -181,8 +181,8 @@ class Generator {
     store_.knownPromotions = {{201, "CARTÃO AMIGO 10%"}, {203, "LEVE MAIS SAÚDE"}, {204, "SEM ARTIGOS"}};
     store_.knownBaskets = {{"CPROM90", 202, "KIT VERÃO"}};
 
-    for (int i = 0; i < spec_.oldSales; ++i)
-      makeSale(kKinds[0], store_.today - days(spec_.oldSalesDaysBack), i, spec_.oldSales);
+    for (int i = 0; i < recipe_.oldSales; ++i)
+      makeSale(kKinds[0], store_.today - days(recipe_.oldSalesDaysBack), i, recipe_.oldSales);
     const std::vector<KindEntry> kinds = kindsInOrder();
     const std::vector<DateTime> saleDays = this->saleDays();
     std::size_t next = 0;
@@ -199,7 +199,7 @@ class Generator {
   // Every kind once (when there are enough sales), the rest by weight, in a drawn order.
   std::vector<KindEntry> kindsInOrder() {
     std::vector<KindEntry> kinds;
-    for (int i = 0; i < spec_.sales; ++i)
+    for (int i = 0; i < recipe_.sales; ++i)
       kinds.push_back(static_cast<std::size_t>(i) < kKinds.size() ? kKinds[i] : drawKind(random_));
     for (std::size_t i = kinds.size(); i > 1; --i)
       std::swap(kinds[i - 1], kinds[random_.below(static_cast<int>(i))]);
@@ -208,8 +208,8 @@ class Generator {
 
   std::vector<DateTime> saleDays() const {
     std::vector<DateTime> result;
-    for (int back = spec_.days; back >= 0; --back)
-      if (back != spec_.emptyDayBack || back == 0) result.push_back(store_.today - days(back));
+    for (int back = recipe_.days; back >= 0; --back)
+      if (back != recipe_.emptyDayBack || back == 0) result.push_back(store_.today - days(back));
     return result;
   }
 
@@ -400,7 +400,7 @@ class Generator {
     std::vector<Sale*> candidates;
     for (Sale& s : store_.sales)
       if (s.day() >= store_.effectiveStart()) candidates.push_back(&s);
-    if (spec_.oldSales > 0)
+    if (recipe_.oldSales > 0)
       cancel(store_.sales.front(), Cancellation::Whole, When::AtMidnight);  // never sent
     const int wanted = std::max(3, static_cast<int>(candidates.size()) / 12);
     for (int made = 0, attempt = 0; candidates.size() >= 6 && made < wanted && attempt < 50 * wanted;
@@ -455,7 +455,7 @@ class Generator {
         if (l.cancelamento && l.kind == LineKind::Article) l.codigocancelamento = code++;
   }
 
-  const StoreSpec& spec_;
+  const StoreRecipe& recipe_;
   Random random_;
   Store store_;
   int sequencial_ = 0;
@@ -546,8 +546,8 @@ std::string lineInsert(const Sale& sale, const SaleLine& l) {
 
 }  // namespace
 
-Store generateStore(const StoreSpec& spec) {
-  return Generator(spec).run();
+Store generateStore(const StoreRecipe& recipe) {
+  return Generator(recipe).run();
 }
 
 void writeStore(Connection& connection, Store& store) {

@@ -19,7 +19,7 @@
 
 namespace varenta::e2e {
 
-struct StoreSpec {
+struct StoreRecipe {
   std::uint64_t seed = 20240305;
   int sales = 200;         // live and cancelled, over the past days and today
   DateTime today;          // the database's CURRENT_DATE (the machine's local date)
@@ -31,7 +31,7 @@ struct StoreSpec {
   int oldSalesDaysBack = 70;
 };
 
-Store generateStore(const StoreSpec& spec);
+Store generateStore(const StoreRecipe& recipe);
 
 // Writes the store's rows into an empty store database (made from storedb/schema.sql) and fills
 // in each product's article code as the database computes it. Throws EDatabaseError.

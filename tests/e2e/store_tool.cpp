@@ -62,12 +62,12 @@ void connect(Connection& connection, const Options& o) {
 }
 
 Store store(const Options& o, Connection* withCodes) {
-  StoreSpec spec;
-  spec.today = systemClock().now();
-  spec.sales = std::stoi(o.get("sales", "200"));
-  spec.seed = std::stoull(o.get("seed", "20240305"));
-  spec.standInUrl = o.get("standin", "http://127.0.0.1");
-  Store s = generateStore(spec);
+  StoreRecipe recipe;
+  recipe.today = systemClock().now();
+  recipe.sales = std::stoi(o.get("sales", "200"));
+  recipe.seed = std::stoull(o.get("seed", "20240305"));
+  recipe.standInUrl = o.get("standin", "http://127.0.0.1");
+  Store s = generateStore(recipe);
   if (withCodes) readArticleCodes(*withCodes, s);
   return s;
 }

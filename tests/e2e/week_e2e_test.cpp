@@ -34,11 +34,11 @@ class Week : public EndToEndTest {};
 // and the five sales dated 70 days back are never sent; the closings then walk the empty days up to
 // the week of sales.
 TEST_F(Week, AThousandSalesReachTheCloudOnceEachAsTheirRowsSay) {
-  StoreSpec spec;
-  spec.sales = 1000;
-  spec.startDaysBack = 75;
-  spec.oldSales = 5;
-  makeStore(spec);
+  StoreRecipe recipe;
+  recipe.sales = 1000;
+  recipe.startDaysBack = 75;
+  recipe.oldSales = 5;
+  makeStore(recipe);
   ASSERT_GE(expected_.sales, 1000);
   startService();
   ASSERT_TRUE(awaitInStep()) << "marks: sale " << marks().ultVenda << " of " << expected_.ultVenda << "; "
