@@ -151,7 +151,7 @@ void EnviarVendasCanceladas(const SalesExportContext& context) {
   const TaskContext& task = context.task;
   VarentaSettings& settings = task.settings;
   const ExportTimerHold timerHold(task.timer, settings);
-  reopenConnection(task.db);
+  renewConnection(task.db, task.clock.monotonic());
   Query& q = *task.db.query1;
 
   q.setSql(kNextCancellationSql);

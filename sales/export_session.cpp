@@ -16,11 +16,10 @@ ExportTimerHold::~ExportTimerHold() {
   timer_.setEnabled(true);
 }
 
-void reopenConnection(StoreDb& db) {
+void renewConnection(StoreDb& db, std::chrono::steady_clock::time_point now) {
   if (!db.connection || !db.query1 || !db.query2)
     throw EDatabaseError("The store database was never connected");
-  db.connection->close();
-  db.connection->open();
+  db.connection->renew(now);
 }
 
 }  // namespace varenta

@@ -1,6 +1,8 @@
 #pragma once
 // What both sale exports do around their work: they hold the cycle timer off while they work and
-// leave it running with their own period, and they start on a freshly reopened connection.
+// leave it running with their own period, and they start on a renewed connection.
+
+#include <chrono>
 
 #include "base/timer.h"
 #include "storedb/settings.h"
@@ -22,8 +24,8 @@ class ExportTimerHold {
   const VarentaSettings& settings_;
 };
 
-// Closes the store connection and opens it again; the statement handles stay on it. Throws
-// EDatabaseError when it cannot be opened (or was never made).
-void reopenConnection(StoreDb& db);
+// Readies the store connection for an export at monotonic time `now` (see Connection::renew); the
+// statement handles stay on it. Throws EDatabaseError when it cannot be opened (or was never made).
+void renewConnection(StoreDb& db, std::chrono::steady_clock::time_point now);
 
 }  // namespace varenta

@@ -26,7 +26,7 @@ void EnviarVendasVarenta(const SalesExportContext& context) {
   const TaskContext& task = context.task;
   VarentaSettings& settings = task.settings;
   const ExportTimerHold timerHold(task.timer, settings);
-  reopenConnection(task.db);
+  renewConnection(task.db, task.clock.monotonic());
   Query& q = *task.db.query1;
 
   q.setSql(kNextSaleSql);

@@ -13,6 +13,9 @@ namespace {
 // not hold the cycle for the system's default of minutes.
 constexpr int kConnectTimeoutSeconds = 15;
 
+// The oldest a link is let grow before a task gets a fresh one.
+constexpr std::chrono::hours kLinkLifetime{1};
+
 std::string_view nameOf(std::string_view line) {
   return line.substr(0, line.find('='));
 }
@@ -91,6 +94,15 @@ void Connection::close() {
     attachment_->release();
   }
   attachment_ = nullptr;
+  attachedAt_.reset();
+  failed_ = false;
+}
+
+void Connection::renew(std::chrono::steady_clock::time_point now) {
+  if (attachment_ && (failed_ || (attachedAt_ && now - *attachedAt_ >= kLinkLifetime))) close();
+  open();
+  // A link attached elsewhere (a statement reattaching a broken one) is counted from here.
+  if (!attachedAt_) attachedAt_ = now;
 }
 
 Firebird::IAttachment* Connection::attachment() {

@@ -4,7 +4,9 @@
 // say for every statement run on it through Query: read-committed transactions, each statement
 // committed on its own, results counted in full.
 
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +59,15 @@ class Connection {
   void close();
   bool connected() const { return attachment_ != nullptr; }
 
+  // Readies the link for a task at monotonic time `now`. The link is kept from task to task: every
+  // attachment leaves the client library a little memory it never gives back, and attaching costs
+  // more than a task's statements. It is attached anew when it is closed, when a statement on it
+  // failed since (the link may be in a state nobody can see from here), or when it was attached an
+  // hour or more ago, so that a link is never older than that. Throws EDatabaseError.
+  void renew(std::chrono::steady_clock::time_point now);
+  // Query's report that a statement on this link failed: the next renew() attaches anew.
+  void statementFailed() { failed_ = true; }
+
   // For Query: the open attachment (opening it when closed), its dialect, and a number that
   // changes with every new attachment, so that statements prepared on an old one are not reused.
   Firebird::IAttachment* attachment();
@@ -69,6 +80,9 @@ class Connection {
   Firebird::IAttachment* attachment_ = nullptr;
   unsigned dialect_ = 3;
   std::uint64_t generation_ = 0;
+  // When renew() first saw the present attachment open; none while it is closed.
+  std::optional<std::chrono::steady_clock::time_point> attachedAt_;
+  bool failed_ = false;
 };
 
 }  // namespace varenta

@@ -174,10 +174,14 @@ void Query::run() {
       close();
       // Once the commit is on its way the statement may have taken effect: running it again could
       // apply it twice, so only a statement that surely did not commit is tried on a new link.
-      if (retried || committing || !connection_.options().autoReconnect || !fb::linkBroken(e)) fb::raise(e);
+      if (retried || committing || !connection_.options().autoReconnect || !fb::linkBroken(e)) {
+        connection_.statementFailed();
+        fb::raise(e);
+      }
       connection_.close();
     } catch (...) {
       close();
+      connection_.statementFailed();
       throw;
     }
   }

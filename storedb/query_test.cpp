@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -212,6 +213,42 @@ TEST_F(QueryTest, DatabaseErrorsCarryTheServersText) {
   q.setSql("select 1 as v from rdb$database");
   q.open();
   EXPECT_EQ(q.field("v").asInteger(), 1);
+}
+
+// A task's renew keeps the link it finds, and attaches anew only when the link is an hour old, when
+// a statement on it failed, or when it is closed.
+TEST_F(QueryTest, RenewKeepsTheLinkUntilItIsOldOrAStatementFailed) {
+  using std::chrono::minutes;
+  Query q(connection_);
+  const auto attachmentId = [&] {
+    q.setSql("select current_connection as v from rdb$database");
+    q.open();
+    return q.field("v").asInteger();
+  };
+  const auto t0 = std::chrono::steady_clock::time_point{};
+  connection_.renew(t0);
+  const std::int64_t first = attachmentId();
+
+  connection_.renew(t0 + minutes(59));
+  EXPECT_EQ(attachmentId(), first) << "a link younger than an hour is kept";
+  connection_.renew(t0 + minutes(60));
+  const std::int64_t second = attachmentId();
+  EXPECT_NE(second, first) << "an hour-old link is replaced";
+
+  connection_.renew(t0 + minutes(61));
+  EXPECT_EQ(attachmentId(), second) << "the new link counts its hour from its renewal";
+  q.setSql("select x from no_such_table");
+  EXPECT_THROW(q.open(), EDatabaseError);
+  connection_.renew(t0 + minutes(62));
+  const std::int64_t third = attachmentId();
+  EXPECT_NE(third, second) << "a failed statement gets the next task a fresh link";
+  connection_.renew(t0 + minutes(63));
+  EXPECT_EQ(attachmentId(), third);
+
+  connection_.close();
+  connection_.renew(t0 + minutes(64));
+  EXPECT_TRUE(connection_.connected());
+  EXPECT_NE(attachmentId(), third);
 }
 
 // Ways a link breaks under a running service: the server goes away (restart), or the attachment

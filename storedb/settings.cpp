@@ -43,8 +43,7 @@ void GetCredenciaisVarenta(const SettingsLoad& load) {
       throw EDatabaseError("The store database was never connected");
     Connection& connection = *load.db.connection;
     Query& q = *load.db.query1;
-    connection.close();
-    connection.open();
+    connection.renew(load.clock.monotonic());
 
     q.clearSql();
     q.setSql(kLoadSql);

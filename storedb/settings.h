@@ -41,7 +41,7 @@ struct SettingsLoad {
   ServiceLog& log;
 };
 
-// Reloads every setting and mark on a freshly reopened connection (statement handle 1) and moves a
+// Reloads every setting and mark on a renewed connection (statement handle 1) and moves a
 // start date older than two calendar months before today up to that day, in memory and in
 // `padrao`. Any failure is logged and leaves the values not yet reached as they were; nothing is
 // thrown but what the log itself throws. The cycle timer is off while it runs and on after it.
