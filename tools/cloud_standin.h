@@ -16,6 +16,8 @@
 // next requests are answered, and POST /standin/reset that ends it:
 //   {"status":503}            answer with that status (the body "body" when given)
 //   {"status":307,"location":"/x"}  the same, with that Location header (a redirect)
+//   {"status":200,"body":"ação","contentType":"text/plain; charset=ISO-8859-1"}  the body in the
+//                             character set the content type names, with that Content-Type
 //   {"delayMs":3000}          wait before answering
 //   {"close":true}            send the headers, then close the connection in the middle of the body
 //   {"times":2}               only for the next two requests (by default until reset)
@@ -36,6 +38,7 @@ struct StandInForcing {
   int status = 0;
   std::string body{};
   std::string location{};
+  std::string contentType{};  // the body is sent in the character set it names
   int delayMs = 0;
   bool close = false;
   int times = 0;  // 0: until reset

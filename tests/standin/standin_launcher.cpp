@@ -97,6 +97,7 @@ void StandIn::force(const StandInForcing& forcing) const {
   writer.key("status").integer(forcing.status);
   writer.key("body").string(forcing.body);
   writer.key("location").string(forcing.location);
+  writer.key("contentType").string(forcing.contentType);
   writer.key("delayMs").integer(forcing.delayMs);
   writer.key("close").boolean(forcing.close);
   writer.key("times").integer(forcing.times);
