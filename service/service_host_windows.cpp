@@ -306,8 +306,11 @@ void configure(SC_HANDLE service) {
   actions.lpsaActions = restart;
   if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS, &actions))
     throwSystemError("Cannot set the service SrvVarenta to restart after a failure");
+  // A service manager that does not know this setting (wine's) restarts the service only when its
+  // process ends without saying it stopped.
   SERVICE_FAILURE_ACTIONS_FLAG onErrorStatus{TRUE};
-  if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onErrorStatus))
+  if (!ChangeServiceConfig2W(service, SERVICE_CONFIG_FAILURE_ACTIONS_FLAG, &onErrorStatus) &&
+      GetLastError() != ERROR_INVALID_LEVEL)
     throwSystemError("Cannot set the service SrvVarenta to restart after a failure");
 }
 

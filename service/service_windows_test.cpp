@@ -7,6 +7,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <thread>
@@ -125,9 +126,18 @@ class Program {
   Handle process_;
 };
 
+// The service control manager; a test that fails half way leaves no service SrvVarenta behind.
 class ServiceManager {
  public:
   ServiceManager() : manager_(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {}
+  ~ServiceManager() {
+    const ServiceHandle left = open();
+    if (!left) return;
+    SERVICE_STATUS status{};
+    ControlService(left.get(), SERVICE_CONTROL_STOP, &status);
+    awaitState(left.get(), SERVICE_STOPPED);
+    DeleteService(left.get());
+  }
 
   // Null when the service is not registered; GetLastError() then says why.
   ServiceHandle open() const {
@@ -160,66 +170,78 @@ std::vector<BYTE> config2(SC_HANDLE service, DWORD level) {
 }
 
 TEST(WindowsService, IsRegisteredDrivenByTheManagerAndRemoved) {
+  wchar_t date[8] = {}, time[8] = {};
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_SDATE, date, 8);
+  GetLocaleInfoEx(LOCALE_NAME_USER_DEFAULT, LOCALE_STIME, time, 8);
+  ASSERT_TRUE(GetACP() == 1252 && date == std::wstring(L"/") && time == std::wstring(L":"))
+      << "the log's bytes are compared on a host set up as the stores' are: under wine, LANG=pt_BR.UTF-8";
   Program program;
   ServiceManager manager;
   ASSERT_FALSE(manager.open()) << "a service SrvVarenta is registered already";
 
   ASSERT_EQ(program.run(L"/INSTALL"), 0) << program.err();
-  EXPECT_EQ(program.out(), "Service SrvVarenta installed successfully\n");
-  const ServiceHandle service = manager.open();
-  ASSERT_TRUE(service);
+  EXPECT_EQ(program.out(), "Service SrvVarenta installed successfully\r\n");
+  {
+    // Closed before the removal: the manager removes a service only once no handle to it is open.
+    const ServiceHandle service = manager.open();
+    ASSERT_TRUE(service);
 
-  // What the manager was given.
-  DWORD needed = 0;
-  QueryServiceConfigW(service.get(), nullptr, 0, &needed);
-  std::vector<BYTE> buffer(needed);
-  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-  ASSERT_TRUE(QueryServiceConfigW(service.get(), config, needed, &needed));
-  EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
-  EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
-  EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
-  EXPECT_EQ(std::wstring(config->lpBinaryPathName), L"\"" + program.binary().wstring() + L"\"");
-  EXPECT_EQ(std::wstring(config->lpDisplayName), L"SrvVarenta");
-  EXPECT_EQ(std::wstring(config->lpServiceStartName), L"LocalSystem");
-  EXPECT_EQ(std::wstring(config->lpDependencies ? config->lpDependencies : L""), L"");
-  const auto description = config2<SERVICE_DESCRIPTIONW>(service.get(), SERVICE_CONFIG_DESCRIPTION);
-  ASSERT_FALSE(description.empty());
-  EXPECT_EQ(std::wstring(reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description.data())->lpDescription)
-                .rfind(L"Keeps the store's Firebird database in step with the Varenta promotions cloud", 0),
-            0u);
-  const auto failure = config2<SERVICE_FAILURE_ACTIONSW>(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS);
-  ASSERT_FALSE(failure.empty());
-  const auto* actions = reinterpret_cast<const SERVICE_FAILURE_ACTIONSW*>(failure.data());
-  EXPECT_EQ(actions->dwResetPeriod, 86400u);
-  ASSERT_EQ(actions->cActions, 3u);
-  for (DWORD i = 0; i < actions->cActions; ++i) {
-    EXPECT_EQ(actions->lpsaActions[i].Type, SC_ACTION_RESTART);
-    EXPECT_EQ(actions->lpsaActions[i].Delay, 30000u);
+    // What the manager was given.
+    DWORD needed = 0;
+    QueryServiceConfigW(service.get(), nullptr, 0, &needed);
+    std::vector<BYTE> buffer(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    ASSERT_TRUE(QueryServiceConfigW(service.get(), config, needed, &needed));
+    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
+    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(config->dwErrorControl, static_cast<DWORD>(SERVICE_ERROR_NORMAL));
+    EXPECT_EQ(std::wstring(config->lpBinaryPathName), L"\"" + program.binary().wstring() + L"\"");
+    EXPECT_EQ(std::wstring(config->lpDisplayName), L"SrvVarenta");
+    EXPECT_EQ(std::wstring(config->lpServiceStartName), L"LocalSystem");
+    EXPECT_EQ(std::wstring(config->lpDependencies ? config->lpDependencies : L""), L"");
+    const auto description = config2<SERVICE_DESCRIPTIONW>(service.get(), SERVICE_CONFIG_DESCRIPTION);
+    ASSERT_FALSE(description.empty());
+    EXPECT_EQ(std::wstring(reinterpret_cast<const SERVICE_DESCRIPTIONW*>(description.data())->lpDescription)
+                  .rfind(L"Keeps the store's Firebird database in step with the Varenta promotions cloud", 0),
+              0u);
+    const auto failure = config2<SERVICE_FAILURE_ACTIONSW>(service.get(), SERVICE_CONFIG_FAILURE_ACTIONS);
+    if (failure.empty() && GetLastError() == ERROR_INVALID_LEVEL) {
+      std::cout << "[ NOTE     ] this service manager (wine's) does not report failure actions\n";
+    } else {
+      ASSERT_FALSE(failure.empty()) << GetLastError();
+      const auto* actions = reinterpret_cast<const SERVICE_FAILURE_ACTIONSW*>(failure.data());
+      EXPECT_EQ(actions->dwResetPeriod, 86400u);
+      ASSERT_EQ(actions->cActions, 3u);
+      for (DWORD i = 0; i < actions->cActions; ++i) {
+        EXPECT_EQ(actions->lpsaActions[i].Type, SC_ACTION_RESTART);
+        EXPECT_EQ(actions->lpsaActions[i].Delay, 30000u);
+      }
+    }
+    wchar_t messageFile[MAX_PATH] = {};
+    DWORD size = sizeof messageFile;
+    EXPECT_EQ(
+        RegGetValueW(HKEY_LOCAL_MACHINE,
+                     L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\SrvVarenta",
+                     L"EventMessageFile", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, messageFile, &size),
+        ERROR_SUCCESS);
+    EXPECT_EQ(std::wstring(messageFile), program.binary().wstring());
+
+    // Started, paused, continued and stopped by the manager. The service is reported stopped once its
+    // last line is written.
+    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+    ASSERT_TRUE(await([&] { return program.logHas("Servi\xE7o executado"); }));
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_PAUSE, &status)) << GetLastError();
+    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_PAUSED));
+    EXPECT_TRUE(program.logHas("Servi\xE7o pausado"));
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_CONTINUE, &status)) << GetLastError();
+    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+    EXPECT_TRUE(program.logHas("Servi\xE7o despausado"));
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
+    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_STOPPED));
+    EXPECT_TRUE(program.log().ends_with(" - Servi\xE7o encerrado\r\n"));
   }
-  wchar_t messageFile[MAX_PATH] = {};
-  DWORD size = sizeof messageFile;
-  EXPECT_EQ(RegGetValueW(
-                HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\SrvVarenta",
-                L"EventMessageFile", RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, messageFile, &size),
-            ERROR_SUCCESS);
-  EXPECT_EQ(std::wstring(messageFile), program.binary().wstring());
-
-  // Started, paused, continued and stopped by the manager. The service is reported stopped once its
-  // last line is written.
-  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
-  ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
-  ASSERT_TRUE(await([&] { return program.logHas("Servi\xE7o executado"); }));
-  SERVICE_STATUS status{};
-  ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_PAUSE, &status)) << GetLastError();
-  ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_PAUSED));
-  EXPECT_TRUE(program.logHas("Servi\xE7o pausado"));
-  ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_CONTINUE, &status)) << GetLastError();
-  ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
-  EXPECT_TRUE(program.logHas("Servi\xE7o despausado"));
-  ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
-  ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_STOPPED));
-  EXPECT_TRUE(program.log().ends_with(" - Servi\xE7o encerrado\r\n"));
-
   ASSERT_EQ(program.run(L"/UNINSTALL /SILENT"), 0) << program.err();
   EXPECT_EQ(program.out(), "");
   EXPECT_FALSE(manager.open());

@@ -1,6 +1,6 @@
 #pragma once
-// What the Windows side of the service host shares: UTF-16 at the API's border, the system's own
-// text for an error code, and handles that close themselves.
+// What the Windows side of the service host shares: the system's own text for an error code, and
+// handles that close themselves (UTF-16 at the API's border is base/utf16.h).
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -12,14 +12,12 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/utf16.h"
 
 namespace varenta {
 
 // A call into the system failed; the message ends with the system's text and its code.
 VARENTA_ERROR_TYPE(EOSError);
-
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
 
 // "Access is denied. (5)", in the system's language.
 std::string systemMessage(DWORD code);

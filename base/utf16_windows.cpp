@@ -1,4 +1,6 @@
-#include "api/winhttp_handle.h"
+#include "base/utf16.h"
+
+#include <windows.h>
 
 namespace varenta {
 
