@@ -6,6 +6,7 @@
 
 #include "api/verdict.h"
 #include "base/error.h"
+#include "base/regional.h"
 #include "closing/cancelled_totals.h"
 #include "closing/closing_document.h"
 #include "closing/closing_sql.h"
@@ -18,7 +19,7 @@ constexpr std::chrono::hours kOneDay{24};
 void post(const TaskContext& task, const std::string& caixa, const std::string& document, const char* marker,
           DateTime day) {
   const TVarentaRetornos answer = task.cloud.postFechaCaixa(caixa, document);
-  task.log.DoSaveLog(marker + day.format("dd/mm/yyyy") + "]" +
+  task.log.DoSaveLog(marker + regionalDate(day) + "]" +
                      VerificarErroJSON(answer.json_retorno, document, task.log));
 }
 

@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "base/iso8601.h"
+#include "base/regional.h"
 #include "base/text.h"
 #include "closing/reenvia_caixa.h"
 #include "closing/reenvia_venda.h"
@@ -124,7 +125,7 @@ void VerificaReenvio(const ResendPollContext& context) {
   Query& q = *task.db.query1;
   q.setSql(kPollMarkSql);
   q.execute();
-  task.log.DoSaveLog("[R: " + task.clock.today().format("dd/mm/yyyy") + "]Renvios enviados com sucesso");
+  task.log.DoSaveLog("[R: " + regionalDate(task.clock.today()) + "]Renvios enviados com sucesso");
   task.reloadSettings();
 }
 
