@@ -31,10 +31,13 @@ void startWinsock() {
 }
 
 struct SocketCloser {
-  SOCKET socket;
+  explicit SocketCloser(SOCKET s = INVALID_SOCKET) : socket(s) {}
+  SocketCloser(const SocketCloser&) = delete;
+  SocketCloser& operator=(const SocketCloser&) = delete;
   ~SocketCloser() {
     if (socket != INVALID_SOCKET) closesocket(socket);
   }
+  SOCKET socket;
 };
 
 sockaddr_in loopback(int port) {
@@ -46,7 +49,7 @@ sockaddr_in loopback(int port) {
 }
 
 bool accepts(int port) {
-  const SocketCloser probe{socket(AF_INET, SOCK_STREAM, 0)};
+  const SocketCloser probe(socket(AF_INET, SOCK_STREAM, 0));
   const sockaddr_in address = loopback(port);
   return connect(probe.socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
@@ -66,7 +69,7 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)) {
   config_.journalFile = dir_ / "journal.jsonl";
   std::filesystem::create_directory(config_.dataDir);
 
-  const SocketCloser listener{socket(AF_INET, SOCK_STREAM, 0)};
+  const SocketCloser listener(socket(AF_INET, SOCK_STREAM, 0));
   sockaddr_in address = loopback(0);
   int length = sizeof address;
   if (bind(listener.socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
@@ -93,10 +96,11 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)) {
   fd_set ready;
   FD_ZERO(&ready);
   FD_SET(listener.socket, &ready);
-  const timeval wait{static_cast<long>(kStartTime.count()), 0};
+  timeval wait{static_cast<long>(kStartTime.count()), 0};
   if (select(0, &ready, nullptr, nullptr, &wait) != 1)
     throw std::runtime_error("the stand-in did not start: " + readFile(output.string()));
-  program_ = std::make_unique<Program>(Program{{accept(listener.socket, nullptr, nullptr)}});
+  program_ = std::make_unique<Program>();
+  program_->lifeline.socket = accept(listener.socket, nullptr, nullptr);
   port_ = std::stoi(readFile((dir_ / "port").string()));
 }
 

@@ -6,6 +6,7 @@
 #include <iterator>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 #include "tests/support/temp_dir.h"
 
