@@ -1,13 +1,13 @@
 #pragma once
-// What the WinHTTP transport and the probe share on Windows: ownership of WinHTTP's handles and the
+// What the WinHTTP transport and the probe share on Windows: ownership of WinHTTP's handles, and the
 // UTF-16 its calls take.
 
 #include <windows.h>
 #include <winhttp.h>
 
 #include <memory>
-#include <string>
-#include <string_view>
+
+#include "base/utf16.h"
 
 namespace varenta {
 
@@ -18,9 +18,5 @@ struct WinHttpCloser {
 // A session, connection or request handle, closed when it goes (a request before its connection,
 // a connection before its session, when they are declared in that order).
 using WinHttpHandle = std::unique_ptr<void, WinHttpCloser>;
-
-// UTF-16 from UTF-8, and back; an invalid sequence becomes U+FFFD.
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
 
 }  // namespace varenta

@@ -12,14 +12,12 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/utf16.h"
 
 namespace varenta {
 
 // A call into the system failed; the message ends with the system's text and its code.
 VARENTA_ERROR_TYPE(EOSError);
-
-std::wstring widen(std::string_view utf8);
-std::string narrow(std::wstring_view utf16);
 
 // "Access is denied. (5)", in the system's language.
 std::string systemMessage(DWORD code);
