@@ -1,13 +1,11 @@
 #pragma once
-// What the WinHTTP transport and the probe share on Windows: ownership of WinHTTP's handles (and the
-// UTF-16 its calls take, base/utf16.h).
+// What the WinHTTP transport and the probe share on Windows: ownership of WinHTTP's handles, and the
+// UTF-16 its calls take.
 
 #include <windows.h>
 #include <winhttp.h>
 
 #include <memory>
-#include <string>
-#include <string_view>
 
 #include "base/utf16.h"
 

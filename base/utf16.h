@@ -1,12 +1,12 @@
 #pragma once
-// UTF-16 at the border of the Windows API, which takes and gives it; inside, text is UTF-8.
+// UTF-16, the text of the Windows API, from and to the program's UTF-8 (Windows only).
 
 #include <string>
 #include <string_view>
 
 namespace varenta {
 
-// UTF-16 from UTF-8, and back; an invalid sequence becomes U+FFFD.
+// An invalid sequence becomes U+FFFD.
 std::wstring widen(std::string_view utf8);
 std::string narrow(std::wstring_view utf16);
 

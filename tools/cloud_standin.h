@@ -24,36 +24,14 @@
 
 #include <httplib.h>
 
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "tools/request_journal.h"
+#include "tools/standin_config.h"
 
 namespace varenta {
-
-// How the next requests are answered (the control request's members, above).
-struct StandInForcing {
-  int status = 0;
-  std::string body{};
-  std::string location{};
-  std::string contentType{};  // the body is sent in the character set it names
-  int delayMs = 0;
-  bool close = false;
-  int times = 0;  // 0: until reset
-};
-
-struct StandInConfig {
-  std::string empresa = "12";
-  std::string local = "1";
-  std::string usuario = "varenta";
-  std::string senha = "varenta";
-  std::filesystem::path dataDir;
-  std::filesystem::path journalFile;
-  std::filesystem::path certFile;  // HTTPS when a certificate and its key are given
-  std::filesystem::path keyFile;
-};
 
 class CloudStandIn {
  public:
