@@ -11,7 +11,9 @@
 #include "tests/standin/standin_launcher.h"
 #include "tests/standin/test_certificates.h"
 #include "tests/support/closed_port.h"
+#include "tests/support/silent_resolver.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wine.h"
 
 namespace varenta {
 namespace {
@@ -63,6 +65,16 @@ TEST(ProbeWinHttp, ClosedPortsAndUnknownNamesFailWithoutWaitingForTheTimeOut) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_FALSE(isInternetOk({at(closedPort()), {"varenta-probe.invalid", 0}}));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
+// The resolver is the one the Windows suite preloads into wine (tests/support/silent_dns_preload.cpp),
+// which holds the lookup 30 seconds; the attempt gives up after its 2 seconds.
+TEST(ProbeWinHttp, ANameThatNeverResolvesFailsWithoutWaitingForTheResolver) {
+  if (!preloaded("varenta_silent_dns")) GTEST_SKIP() << "wine runs without the silent resolver in LD_PRELOAD";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(TestUrl({SilentResolver::kName, 0}, false));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
+      << "the attempt waited for the resolver";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -58,6 +59,11 @@ void startLinuxProgram(const std::vector<std::string>& argv) {
 bool underWine() {
   const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
   return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+bool preloaded(std::string_view library) {
+  const char* libraries = std::getenv("LD_PRELOAD");
+  return libraries != nullptr && std::string_view(libraries).find(library) != std::string_view::npos;
 }
 
 std::string linuxPathOf(const std::filesystem::path& path) {

@@ -7,6 +7,7 @@
 // for the Windows tests.
 
 #include <string>
+#include <string_view>
 
 #include "tests/support/linux_shell.h"
 
@@ -14,6 +15,10 @@ namespace varenta {
 
 // True when the program runs under wine.
 bool underWine();
+
+// True when wine runs with `library` named in LD_PRELOAD (which wine also shows as an environment
+// variable of the Windows program).
+bool preloaded(std::string_view library);
 
 // Starts `script` with /bin/sh and returns at once.
 void startLinuxShell(const std::string& script);
