@@ -2,6 +2,7 @@
 // ServiceLog: where every subsystem writes its lines. The service writes them, time-stamped, to
 // Varenta.log; tests hand the units a log that keeps the lines in memory.
 
+#include <exception>
 #include <string>
 #include <string_view>
 
@@ -13,5 +14,21 @@ class ServiceLog {
   // Appends one line carrying the message; throws when the line cannot be written.
   virtual void DoSaveLog(std::string_view message) = 0;
 };
+
+// A log for the lines that report work already done (a post the cloud has answered): a line it
+// cannot write goes to standard error instead of failing the caller, so that the work's mark still
+// moves and the work is not done again for the sake of a line.
+class LogOrReport : public ServiceLog {
+ public:
+  explicit LogOrReport(ServiceLog& log) : log_(log) {}
+  void DoSaveLog(std::string_view message) override;
+
+ private:
+  ServiceLog& log_;
+};
+
+// Writes "SrvVarenta: lost log line "<line>": <type name> - <message>" to standard error (the
+// journal under systemd).
+void reportLostLogLine(std::string_view line, const std::exception& error);
 
 }  // namespace varenta

@@ -14,9 +14,4 @@ void reportToJournal(std::string_view text) {
   std::cerr << "SrvVarenta: " << text << std::endl;
 }
 
-void reportLostLogLine(std::string_view line, const std::exception& error) {
-  std::cerr << "SrvVarenta: lost log line \"" << line << "\": " << errorTypeName(error) << " - "
-            << error.what() << std::endl;
-}
-
 }  // namespace varenta

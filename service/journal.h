@@ -5,13 +5,14 @@
 #include <exception>
 #include <string_view>
 
+#include "base/log.h"
+
 namespace varenta {
 
 // Writes "SrvVarenta: <type name> - <message>" and a line end.
 void reportToJournal(const std::exception& error);
 // Writes "SrvVarenta: <text>" and a line end.
 void reportToJournal(std::string_view text);
-// Writes "SrvVarenta: lost log line "<line>": <type name> - <message>" and a line end.
-void reportLostLogLine(std::string_view line, const std::exception& error);
+// A log line that could not be written: reportLostLogLine (base/log.h).
 
 }  // namespace varenta
