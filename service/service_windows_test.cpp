@@ -310,6 +310,24 @@ TEST(WindowsService, RunsInAConsole) {
       << log;
 }
 
+// What the log cannot take goes to the Event Log and, in a console, to standard error: a lifecycle
+// line that is lost, and the error that escapes the tick that cannot log its lines. (Wine's Event Log
+// keeps nothing, so only standard error is read here.)
+TEST(WindowsService, WhatTheLogCannotTakeGoesToTheEventLogAndTheConsole) {
+  Program program;
+  fs::create_directory(program.logPath());  // a directory cannot be opened as the log
+  program.start(L"/CONSOLE", {L"VARENTA_TIME_SCALE=0.001", L"VARENTA_PROBE_HOSTS=127.0.0.1:9"});
+  ASSERT_TRUE(await([&] { return program.err().find("SrvVarenta: EInOutError - ") != std::string::npos; }))
+      << program.err();
+  program.kill();
+  const std::string err = program.err();
+  EXPECT_EQ(err.rfind("SrvVarenta: lost log line \"Servi\xC3\xA7o criado\": EInOutError - ", 0), 0u) << err;
+  EXPECT_NE(err.find("\nSrvVarenta: lost log line \"Servi\xC3\xA7o executado\": EInOutError - "),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("\nSrvVarenta: EInOutError - "), std::string::npos) << err;
+}
+
 #ifdef VARENTA_INSTALLER
 // Runs a program and waits for it; its exit status, or -1.
 int runAndWait(const std::wstring& commandLine) {
