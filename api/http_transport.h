@@ -1,12 +1,13 @@
 #pragma once
-// One synchronous HTTP(S) exchange over libcurl, built from scratch for every call: nothing (no
-// connection, cookie or TLS session) outlives it.
+// One synchronous HTTP(S) exchange, built from scratch for every call: nothing (no connection,
+// cookie or TLS session) outlives it. libcurl carries it on Linux (http_transport_curl.cpp), WinHTTP
+// on Windows (http_transport_winhttp.cpp); both follow the rules below and report failures alike.
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace varenta {
@@ -57,15 +58,8 @@ class HttpTransport {
   virtual HttpResponse send(const HttpRequest& request) = 0;
 };
 
-// The real transport, over libcurl. Server certificates are verified against the system's trust
-// store.
-class CurlTransport : public HttpTransport {
- public:
-  explicit CurlTransport(TransportSettings settings = {}) : settings_(std::move(settings)) {}
-  HttpResponse send(const HttpRequest& request) override;
-
- private:
-  TransportSettings settings_;
-};
+// The real transport of the platform. Server certificates are verified against the system's
+// trust store.
+std::unique_ptr<HttpTransport> makeHttpTransport(TransportSettings settings = {});
 
 }  // namespace varenta

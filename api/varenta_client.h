@@ -33,8 +33,7 @@ class TVarenta {
  public:
   TVarenta() : TVarenta(TransportSettings{}) {}
   // Tests shorten the time-outs and add the CA of the stand-in's certificate.
-  explicit TVarenta(TransportSettings transport)
-      : transport_(std::make_unique<CurlTransport>(std::move(transport))) {}
+  explicit TVarenta(TransportSettings transport) : transport_(makeHttpTransport(std::move(transport))) {}
   // Tests that need no wire hand the client a transport of their own.
   explicit TVarenta(std::unique_ptr<HttpTransport> transport) : transport_(std::move(transport)) {}
 

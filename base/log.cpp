@@ -10,11 +10,11 @@ void LogOrReport::DoSaveLog(std::string_view message) {
   try {
     log_.DoSaveLog(message);
   } catch (const std::exception& e) {
-    reportLostLogLine(message, e);
+    log_.reportLost(message, e);
   }
 }
 
-void reportLostLogLine(std::string_view line, const std::exception& error) {
+void ServiceLog::reportLost(std::string_view line, const std::exception& error) {
   std::cerr << "SrvVarenta: lost log line \"" << line << "\": " << errorTypeName(error) << " - "
             << error.what() << std::endl;
 }

@@ -32,7 +32,11 @@ ClosingRecord registerRecord(DateTime day, Decimal live, std::int64_t liveSales,
 ClosingRecord storeWideRecord(DateTime day, Decimal partial, std::int64_t partialCount);
 
 // An amount with two decimals and a point, rounded half away from zero from the exact value:
-// "1234.50", "0.00", "-12.30", "0.01" for 0.005; never "-0.00".
+// "1234.50", "0.00", "-12.30", "0.01" for 0.005; never "-0.00". Whatever the host's decimal
+// separator: the store system formats under the host's number settings and then turns every comma
+// into a point, which gives this text on hosts that write a point or a comma; on a host whose
+// separator is another character (the Arabic "٫") that rule would post an amount the cloud cannot
+// read as a number, while the closing counts as sent.
 std::string closingAmount(Decimal amount);
 
 // The document as the daily closing export posts it.

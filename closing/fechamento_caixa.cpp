@@ -6,6 +6,7 @@
 
 #include "api/post_answer.h"
 #include "base/error.h"
+#include "base/regional.h"
 #include "closing/cancelled_totals.h"
 #include "closing/closing_document.h"
 #include "closing/closing_sql.h"
@@ -18,7 +19,7 @@ constexpr std::chrono::hours kOneDay{24};
 void post(const TaskContext& task, const std::string& caixa, const std::string& document, const char* marker,
           DateTime day) {
   const TVarentaRetornos answer = task.cloud.postFechaCaixa(caixa, document);
-  logPostVerdict(task.log, marker + day.format("dd/mm/yyyy") + "]", answer, document);
+  logPostVerdict(task.log, marker + regionalDate(day) + "]", answer, document);
 }
 
 // Stored first, so that a mark the database refused is not taken as moved in memory either.

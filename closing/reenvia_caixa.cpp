@@ -4,6 +4,7 @@
 
 #include "api/post_answer.h"
 #include "base/error.h"
+#include "base/regional.h"
 #include "closing/cancelled_totals.h"
 #include "closing/closing_document.h"
 #include "closing/closing_sql.h"
@@ -29,7 +30,7 @@ bool post(const TaskContext& context, const std::string& caixa, const std::strin
 
 bool ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const std::string& terminal) {
   const DateTime day = dataCaixa.date();
-  const std::string shown = day.format("dd/mm/yyyy");
+  const std::string shown = regionalDate(day);
   Query& totals = *context.db.query1;
   Query& query = *context.db.query2;
   std::string record;  // the register's record last built, for the general failure line

@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/iso8601.h"
+#include "base/regional.h"
 #include "base/text.h"
 #include "closing/reenvia_caixa.h"
 #include "closing/reenvia_venda.h"
@@ -161,7 +162,7 @@ void VerificaReenvio(const ResendPollContext& context) {
                  [&](const ResendRequest& r) { return ReenviaCaixaVarenta(task, r.fecha, r.codigoCaja); });
   if (closings == ListOutcome::NotJson) return;
 
-  const std::string marker = "[R: " + task.clock.today().format("dd/mm/yyyy") + "]";
+  const std::string marker = "[R: " + regionalDate(task.clock.today()) + "]";
   if (movements == ListOutcome::Incomplete || closings == ListOutcome::Incomplete) {
     // The mark stays, so the lists are asked for again, after the poll's hold: whatever failed
     // would most likely fail again at once.

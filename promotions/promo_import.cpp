@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "base/error.h"
+#include "base/regional.h"
 #include "promotions/basket_rows.h"
 #include "promotions/promo_shape.h"
 #include "promotions/promo_varenta.h"
@@ -25,7 +26,7 @@ bool nothingListed(std::string_view body) {
 }
 
 std::string resultLine(const TaskContext& task, std::string_view marker, std::string_view text) {
-  return "[" + std::string(marker) + "- " + task.clock.today().format("dd/mm/yyyy") + "]" + std::string(text);
+  return "[" + std::string(marker) + "- " + regionalDate(task.clock.today()) + "]" + std::string(text);
 }
 
 void runRejection(Query& query, const char* sql, const char* parameter, std::int32_t id) {

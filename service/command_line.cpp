@@ -6,21 +6,11 @@
 
 namespace varenta {
 
-const char* const kUsage =
-    "usage: prjSrvVarenta [/INSTALL | /UNINSTALL] [/SILENT] | /VENDA <number> | /MARCAS\n"
-    "  (no switch)  run the SrvVarenta service in the foreground until SIGTERM or SIGINT\n"
-    "               (SIGUSR1 pauses it, SIGUSR2 continues it)\n"
-    "  /INSTALL     write the systemd unit SrvVarenta.service and enable it\n"
-    "  /UNINSTALL   disable and remove that unit\n"
-    "  /SILENT      print no confirmation\n"
-    "  /VENDA n     print the register and the batch text the sale export would post for sale n\n"
-    "  /MARCAS      print the integration settings and sync marks (password masked)\n"
-    "Switches may start with \"/\" or \"-\", in any letter case.\n";
-
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& arguments) {
   CommandLine line;
   bool install = false;
   bool uninstall = false;
+  bool console = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
     if (argument.size() < 2 || (argument[0] != '/' && argument[0] != '-')) return std::nullopt;
@@ -29,6 +19,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
       install = true;
     else if (asciiIEquals(name, "UNINSTALL"))
       uninstall = true;
+    else if (asciiIEquals(name, "CONSOLE"))
+      console = true;
     else if (asciiIEquals(name, "SILENT"))
       line.silent = true;
     else if (asciiIEquals(name, "MARCAS"))
@@ -41,10 +33,13 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
     } else
       return std::nullopt;
   }
-  if (install && uninstall) return std::nullopt;
+  if (install + uninstall + console > 1) return std::nullopt;
   if (line.inspection && arguments.size() != (line.inspection == Inspection::Sale ? 2u : 1u))
     return std::nullopt;
-  line.command = install ? Command::Install : uninstall ? Command::Uninstall : Command::Run;
+  line.command = install     ? Command::Install
+                 : uninstall ? Command::Uninstall
+                 : console   ? Command::Console
+                             : Command::Run;
   return line;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// The program's command line: no argument runs the service; "INSTALL" or "UNINSTALL", after "/"
-// or "-" in any letter case, registers or removes it; "SILENT" keeps the confirmation quiet.
+// The program's command line: no argument runs the service as the platform's service manager starts
+// it; "CONSOLE" runs it in the foreground for an operator; "INSTALL" or "UNINSTALL", after "/" or "-"
+// in any letter case, registers or removes it; "SILENT" keeps the confirmation quiet.
 // "VENDA" with a sale number, or "MARCAS", alone, asks for an operator's inspection instead.
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 
 namespace varenta {
 
-enum class Command { Run, Install, Uninstall };
+enum class Command { Run, Console, Install, Uninstall };
 
 // What the operator inspects, with no service around: a sale's document, or the settings and marks.
 enum class Inspection { Sale, Marks };
@@ -22,10 +23,11 @@ struct CommandLine {
   std::int64_t venda = 0;  // the sale of Inspection::Sale
 };
 
-// Empty for an unknown switch, a bare word, INSTALL together with UNINSTALL, an inspection with
+// Empty for an unknown switch, a bare word, two of INSTALL, UNINSTALL and CONSOLE, an inspection with
 // anything else, or VENDA without a positive sale number after it.
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& arguments);
 
+// What the program prints for a command line it cannot read; the platform's host says it.
 extern const char* const kUsage;
 
 }  // namespace varenta

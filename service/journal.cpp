@@ -1,17 +1,26 @@
 #include "service/journal.h"
 
-#include <iostream>
+#include <string>
 
 #include "base/error.h"
 
 namespace varenta {
 
 void reportToJournal(const std::exception& error) {
-  std::cerr << "SrvVarenta: " << errorTypeName(error) << " - " << error.what() << std::endl;
+  writeJournalEntry(JournalSeverity::Error, "SrvVarenta: " + errorTypeName(error) + " - " + error.what());
 }
 
 void reportToJournal(std::string_view text) {
-  std::cerr << "SrvVarenta: " << text << std::endl;
+  writeJournalEntry(JournalSeverity::Error, "SrvVarenta: " + std::string(text));
+}
+
+void reportWarningToJournal(std::string_view text) {
+  writeJournalEntry(JournalSeverity::Warning, "SrvVarenta: " + std::string(text));
+}
+
+void reportLostLogLine(std::string_view line, const std::exception& error) {
+  writeJournalEntry(JournalSeverity::Error, "SrvVarenta: lost log line \"" + std::string(line) +
+                                                "\": " + errorTypeName(error) + " - " + error.what());
 }
 
 }  // namespace varenta

@@ -58,8 +58,7 @@ void TSrvVarenta::ServiceStart() {
 void TSrvVarenta::ServiceExecute(const std::function<ControlRequest()>& nextRequest) {
   logEvent("Serviço executado");
   VarentaTimer.setEnabled(true);
-  // Opening the database port and our executable in the host firewall has no counterpart on
-  // this platform; there is nothing to do and nothing that can fail.
+  if (options_.openHostFirewall) options_.openHostFirewall();
   for (bool serving = true; serving;) {
     switch (nextRequest()) {
       case ControlRequest::Pause:

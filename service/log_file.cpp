@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "base/error.h"
-#include "base/text.h"
+#include "service/journal.h"
 
 namespace varenta {
 namespace {
@@ -72,14 +72,14 @@ void writeAll(int fd, const std::string& bytes, off_t at) {
 
 }  // namespace
 
-LogFile::LogFile(Clock& clock, std::string directory)
-    : clock_(clock), path_(std::move(directory) + "Varenta.log") {}
+LogFile::LogFile(Clock& clock, std::string directory, RegionalSettings settings)
+    : clock_(clock), path_(std::move(directory) + "Varenta.log"), settings_(std::move(settings)) {}
 
 void LogFile::DoSaveLog(std::string_view message) {
-  std::string line = clock_.now().format("dd/mm/yyyy hh:nn:ss");
+  std::string line = regionalTimestamp(clock_.now(), settings_);
   line += " - ";
   line += message;
-  const std::string bytes = utf8ToCp1252(line) + "\r\n";
+  const std::string bytes = regionalBytes(line, settings_) + "\r\n";
 
   std::lock_guard lock(fileLock());
   const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
@@ -102,6 +102,10 @@ void LogFile::DoSaveLog(std::string_view message) {
     throw;
   }
   if (close(fd) != 0) failWith(errno);
+}
+
+void LogFile::reportLost(std::string_view line, const std::exception& error) {
+  reportLostLogLine(line, error);
 }
 
 }  // namespace varenta

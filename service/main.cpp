@@ -1,8 +1,5 @@
 // prjSrvVarenta: the SrvVarenta service's program.
 
-#include <curl/curl.h>
-#include <signal.h>
-
 #include <functional>
 #include <iostream>
 #include <string>
@@ -13,11 +10,11 @@
 #include "base/paths.h"
 #include "sales/operator_commands.h"
 #include "service/command_line.h"
+#include "service/firewall.h"
 #include "service/journal.h"
 #include "service/log_file.h"
 #include "service/options.h"
 #include "service/service_host.h"
-#include "service/systemd_notify.h"
 #include "service/watchdog_log.h"
 
 int main(int argc, char** argv) {
@@ -37,16 +34,13 @@ int main(int argc, char** argv) {
     std::cerr << "prjSrvVarenta: " << e.what() << std::endl;
     return 2;
   }
-  // Before any thread exists, so that every thread inherits the mask and only the service
-  // thread's sigwait sees these signals.
-  const sigset_t signals = controlSignals();
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  curl_global_init(CURL_GLOBAL_DEFAULT);
+  prepareHostProcess();
+  options.openHostFirewall = openHostFirewall;
 
   try {
     LogFile file(systemClock(), executableDir());
     // Made here, on the main thread, which runs the cycle.
-    WatchdogLog log(file, watchdogPingPeriod().count() > 0 ? pingWatchdog : std::function<void()>());
+    WatchdogLog log(file, cycleAlivePing());
     TSrvVarenta service(log, systemClock(), std::move(options));
     return runHost(service, *commandLine);
   } catch (const std::exception& e) {

@@ -7,6 +7,7 @@
 // Nothing else in the service's behaviour depends on the environment.
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,10 @@ struct ServiceOptions {
   // How long a stop waits for a running tick before it gives up on it and the process ends without
   // it. Not scaled: what a tick waits for (a database or cloud call) takes as long as it takes.
   std::chrono::milliseconds stopPatience{10000};
+
+  // The firewall steps when the service begins to run; the program gives the platform's own
+  // (service/firewall.h), tests none.
+  std::function<void()> openHostFirewall;
 
   // A wait of the service as it really lasts, to the nearest millisecond.
   std::chrono::milliseconds scaled(std::chrono::milliseconds wait) const;

@@ -32,10 +32,10 @@ TEST(CommandLine, Switches) {
     Command command;
     bool silent;
   };
-  for (const Case& c :
-       {Case{{}, Command::Run, false}, Case{{"/INSTALL"}, Command::Install, false},
-        Case{{"-install", "/Silent"}, Command::Install, true},
-        Case{{"-SILENT", "/UnInstall"}, Command::Uninstall, true}, Case{{"/silent"}, Command::Run, true}}) {
+  for (const Case& c : {Case{{}, Command::Run, false}, Case{{"/INSTALL"}, Command::Install, false},
+                        Case{{"-install", "/Silent"}, Command::Install, true},
+                        Case{{"-SILENT", "/UnInstall"}, Command::Uninstall, true},
+                        Case{{"/silent"}, Command::Run, true}, Case{{"/Console"}, Command::Console, false}}) {
     const auto line = parseCommandLine(c.arguments);
     ASSERT_TRUE(line.has_value());
     EXPECT_EQ(line->command, c.command);
@@ -46,6 +46,7 @@ TEST(CommandLine, Switches) {
                                                                                    {"--install"},
                                                                                    {"/INSTALLX"},
                                                                                    {"/INSTALL", "/UNINSTALL"},
+                                                                                   {"/CONSOLE", "/INSTALL"},
                                                                                    {"/INSTALL", "extra"}})
     EXPECT_FALSE(parseCommandLine(bad).has_value()) << bad[0];
 }

@@ -23,6 +23,7 @@
 #include "tests/firebird/loopback_relay.h"
 #include "tests/firebird/test_database.h"
 #include "tests/support/files.h"
+#include "tests/support/lifecycle_log.h"
 #include "tests/support/loopback_listener.h"
 #include "tests/support/temp_dir.h"
 
@@ -247,6 +248,24 @@ TEST(Program, InstallsAndUninstallsASystemdUnit) {
   EXPECT_EQ(std::vector<std::string>(after.begin() + static_cast<long>(before), after.end()),
             (std::vector<std::string>{"Serviço criado", "Iniciando desinstalação do serviço",
                                       "Serviço encerrado"}));
+}
+
+// The same events give the same bytes as the Windows build under its service control manager.
+TEST(Program, LogsTheLifecycleInTheBytesOfEveryPlatform) {
+  Program program;
+  TempDir units;
+  const std::string unitDir = "VARENTA_UNIT_DIR=" + units.dir();
+  ASSERT_EQ(program.run({"/INSTALL", "/SILENT"}, {unitDir}), 0);
+  program.start({}, {});
+  ASSERT_TRUE(program.awaitMessage("Serviço executado"));
+  program.signal(SIGUSR1);
+  ASSERT_TRUE(program.awaitMessage("Serviço pausado"));
+  program.signal(SIGUSR2);
+  ASSERT_TRUE(program.awaitMessage("Serviço despausado"));
+  program.signal(SIGTERM);
+  ASSERT_EQ(program.wait(), 0);
+  ASSERT_EQ(program.run({"/UNINSTALL", "/SILENT"}, {unitDir}), 0);
+  EXPECT_EQ(maskedTimestamps(readFile(program.logPath())), kLifecycleLog);
 }
 
 TEST(Program, RefusesBadInputBeforeTouchingTheLog) {

@@ -1,16 +1,26 @@
 #pragma once
 // The service host: what the program does with its command line once the module exists. It runs
-// the service in the foreground (the cycle on the calling thread, control requests read from
-// signals on a service thread) or performs an installation request, and fires the lifecycle
-// events in their order. Errors go to standard error, the journal under systemd.
+// the service under the platform's service manager (systemd on Linux, the process in the
+// foreground with control requests read from signals; the service control manager on Windows), or
+// in the foreground for an operator, or performs an installation request, and fires the lifecycle
+// events in their order. The cycle runs on the calling thread, control requests on a service
+// thread. What the log cannot take goes to the platform's event log (service/journal.h).
+
+#include <functional>
 
 #include "service/command_line.h"
 #include "service/srv_varenta.h"
 
 namespace varenta {
 
-// The signals that carry control requests; block them in every thread before calling runHost.
-sigset_t controlSignals();
+// What the host needs of the whole process, called before any thread exists (on Linux the control
+// signals are blocked in every thread, so that only the service thread's sigwait sees them).
+void prepareHostProcess();
+
+// Called by the cycle thread for every line it logs, to show the platform's service manager that the
+// cycle is getting on with its work: systemd's watchdog ping when a watchdog watches this process.
+// Empty when nothing watches.
+std::function<void()> cycleAlivePing();
 
 // Fires ServiceCreate first and ServiceDestroy last whatever happens between; returns the
 // process's exit status.

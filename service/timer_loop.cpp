@@ -1,6 +1,5 @@
 #include "service/timer_loop.h"
 
-#include <iostream>
 #include <optional>
 
 #include "service/journal.h"
@@ -71,7 +70,7 @@ void TimerLoop::run(const std::function<void()>& tick, const Heartbeat& heartbea
     } catch (const std::exception& e) {
       reportToJournal(e);
     } catch (...) {
-      std::cerr << "SrvVarenta: an error of unknown type escaped a tick" << std::endl;
+      reportToJournal("an error of unknown type escaped a tick");
     }
     beat();
   }

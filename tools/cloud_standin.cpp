@@ -1,5 +1,6 @@
 #include "tools/cloud_standin.h"
 
+#include <iconv.h>
 #include <rapidjson/document.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "api/base64.h"
+#include "api/charset.h"
 #include "base/error.h"
 #include "base/json_writer.h"
 #include "tools/document_shape.h"
@@ -35,6 +37,25 @@ void answerError(httplib::Response& response, int status, const std::string& cod
                  const std::string& field = "") {
   response.status = status;
   response.set_content(errorDocument(code, field), kJson);
+}
+
+// UTF-8 `text` in the character set `contentType` names (UTF-8 when it names none); throws
+// EConvertError when the character set is unknown or cannot hold the text.
+std::string encodeFor(const std::string& contentType, const std::string& text) {
+  const std::string charset = charsetOf(contentType);
+  if (charset.empty()) return text;
+  iconv_t cd = iconv_open(charset.c_str(), "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) throw EConvertError("unknown character set " + charset);
+  std::string out(text.size() * 4, '\0');
+  char* in = const_cast<char*>(text.data());
+  std::size_t inLeft = text.size();
+  char* at = out.data();
+  std::size_t outLeft = out.size();
+  const std::size_t result = iconv(cd, &in, &inLeft, &at, &outLeft);
+  iconv_close(cd);
+  if (result == static_cast<std::size_t>(-1)) throw EConvertError(charset + " cannot hold " + text);
+  out.resize(out.size() - outLeft);
+  return out;
 }
 
 // The cloud's paths: the posts of one register, the resend request lists and the promotion lists.
@@ -134,7 +155,9 @@ void CloudStandIn::handle(const httplib::Request& request, httplib::Response& re
     if (forcing.status != 0) {
       response.status = forcing.status;
       if (!forcing.location.empty()) response.set_header("Location", forcing.location);
-      if (forcing.body.empty()) {
+      if (!forcing.contentType.empty()) {
+        response.set_content(encodeFor(forcing.contentType, forcing.body), forcing.contentType);
+      } else if (forcing.body.empty()) {
         response.set_content("<html><body><h1>" + std::to_string(forcing.status) + "</h1></body></html>",
                              "text/html");
       } else {
@@ -162,15 +185,25 @@ void CloudStandIn::control(const std::string& path, const httplib::Request& requ
   const auto integer = [&document](const char* name) {
     return document.HasMember(name) && document[name].IsInt() ? document[name].GetInt() : 0;
   };
-  forcing_.status = integer("status");
-  forcing_.delayMs = integer("delayMs");
-  forcing_.times = integer("times");
-  forcing_.close = document.HasMember("close") && document["close"].IsBool() && document["close"].GetBool();
+  StandInForcing forcing;
+  forcing.status = integer("status");
+  forcing.delayMs = integer("delayMs");
+  forcing.times = integer("times");
+  forcing.close = document.HasMember("close") && document["close"].IsBool() && document["close"].GetBool();
   const auto text = [&document](const char* name) {
     return document.HasMember(name) && document[name].IsString() ? document[name].GetString() : "";
   };
-  forcing_.body = text("body");
-  forcing_.location = text("location");
+  forcing.body = text("body");
+  forcing.location = text("location");
+  forcing.contentType = text("contentType");
+  try {
+    encodeFor(forcing.contentType, forcing.body);
+  } catch (const EConvertError& error) {
+    response.status = 400;
+    response.set_content(error.message(), "text/plain");
+    return;
+  }
+  forcing_ = forcing;
   forcing_active_ = true;
   response.set_content("{}", kJson);
 }

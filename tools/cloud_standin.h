@@ -16,41 +16,22 @@
 // next requests are answered, and POST /standin/reset that ends it:
 //   {"status":503}            answer with that status (the body "body" when given)
 //   {"status":307,"location":"/x"}  the same, with that Location header (a redirect)
+//   {"status":200,"body":"ação","contentType":"text/plain; charset=ISO-8859-1"}  the body in the
+//                             character set the content type names, with that Content-Type
 //   {"delayMs":3000}          wait before answering
 //   {"close":true}            send the headers, then close the connection in the middle of the body
 //   {"times":2}               only for the next two requests (by default until reset)
 
 #include <httplib.h>
 
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
 
 #include "tools/request_journal.h"
+#include "tools/standin_config.h"
 
 namespace varenta {
-
-// How the next requests are answered (the control request's members, above).
-struct StandInForcing {
-  int status = 0;
-  std::string body{};
-  std::string location{};
-  int delayMs = 0;
-  bool close = false;
-  int times = 0;  // 0: until reset
-};
-
-struct StandInConfig {
-  std::string empresa = "12";
-  std::string local = "1";
-  std::string usuario = "varenta";
-  std::string senha = "varenta";
-  std::filesystem::path dataDir;
-  std::filesystem::path journalFile;
-  std::filesystem::path certFile;  // HTTPS when a certificate and its key are given
-  std::filesystem::path keyFile;
-};
 
 class CloudStandIn {
  public:

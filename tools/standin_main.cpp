@@ -1,9 +1,14 @@
 // varenta-standin: the cloud stand-in as a program, for tests and the demo (see README.md).
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -19,11 +24,34 @@ namespace {
 constexpr const char* kUsage =
     "usage: varenta-standin --data DIR --journal FILE [--port N] [--port-file FILE]\n"
     "                       [--empresa ID] [--local ID] [--usuario NAME] [--senha PASSWORD]\n"
-    "                       [--cert PEM --key PEM]\n";
+    "                       [--cert PEM --key PEM] [--lifeline PORT]\n";
 
 int usage() {
   std::cerr << kUsage;
   return 2;
+}
+
+bool isPort(const std::string& text) {
+  return !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// Connects to the launcher's loopback port and stops the stand-in (with SIGTERM, as a stop from
+// outside does) once that connection ends: when the launcher closes it, or its process ends in any
+// way. A launcher that cannot signal the stand-in (a Windows test under wine) stops it so, and a
+// crashed test leaves no stand-in behind.
+void followLifeline(int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+    char byte = 0;
+    while (recv(fd, &byte, 1, 0) > 0) {
+    }
+  }
+  if (fd >= 0) close(fd);
+  kill(getpid(), SIGTERM);
 }
 
 }  // namespace
@@ -36,6 +64,7 @@ int main(int argc, char** argv) {
   std::string journalFile;
   std::string certFile;
   std::string keyFile;
+  std::string lifeline;
   const std::map<std::string, std::string*> options = {{"--data", &dataDir},
                                                        {"--journal", &journalFile},
                                                        {"--port", &port},
@@ -45,14 +74,15 @@ int main(int argc, char** argv) {
                                                        {"--usuario", &config.usuario},
                                                        {"--senha", &config.senha},
                                                        {"--cert", &certFile},
-                                                       {"--key", &keyFile}};
+                                                       {"--key", &keyFile},
+                                                       {"--lifeline", &lifeline}};
   for (int i = 1; i + 1 < argc; i += 2) {
     const auto option = options.find(argv[i]);
     if (option == options.end()) return usage();
     *option->second = argv[i + 1];
   }
   if (argc % 2 == 0 || dataDir.empty() || journalFile.empty() || certFile.empty() != keyFile.empty() ||
-      port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos) {
+      !isPort(port) || (!lifeline.empty() && !isPort(lifeline))) {
     return usage();
   }
   config.dataDir = dataDir;
@@ -87,6 +117,7 @@ int main(int argc, char** argv) {
       while (!standIn.running() && !ended) std::this_thread::sleep_for(std::chrono::milliseconds(1));
       standIn.stop();
     });
+    if (!lifeline.empty()) std::thread(followLifeline, std::stoi(lifeline)).detach();
     standIn.run();
     // run() also ends when listening fails; wake the stopper so it can be joined.
     ended = true;

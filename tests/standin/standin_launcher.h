@@ -1,19 +1,20 @@
 #pragma once
 // StandIn: runs the cloud stand-in program (varenta-standin) for one test, on a free loopback port,
 // with a fresh data directory and journal of its own; it is stopped and its files removed when
-// the object goes. Tests of every subsystem that talks to the cloud use it.
-
-#include <sys/types.h>
+// the object goes. Tests of every subsystem that talks to the cloud use it. The stand-in is a Linux
+// program: the Windows tests run under wine and start it through wine
+// (standin_launcher_windows.cpp).
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "tests/support/temp_dir.h"
-#include "tools/cloud_standin.h"
 #include "tools/request_journal.h"
+#include "tools/standin_config.h"
 
 namespace varenta {
 
@@ -40,10 +41,12 @@ class StandIn {
  private:
   void control(const std::string& path, const std::string& body) const;
 
+  struct Program;  // the running program, as the platform knows it
+
   StandInConfig config_;
   TempDir temp_{"varenta-standin"};  // the data directory, journal and port file, gone with the object
   std::filesystem::path dir_{temp_.path()};
-  pid_t pid_ = -1;
+  std::unique_ptr<Program> program_;
   int port_ = 0;
 };
 

@@ -1,9 +1,6 @@
 #include "tests/support/loopback_listener.h"
 
 #include <httplib.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <stdexcept>
@@ -71,19 +68,6 @@ void LoopbackListener::stop() {
   if (!server_->thread.joinable()) return;
   server_->server->stop();
   server_->thread.join();
-}
-
-int closedPort() {
-  const int fd = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    throw std::runtime_error("cannot find a free loopback port");
-  close(fd);
-  return ntohs(address.sin_port);
 }
 
 }  // namespace varenta

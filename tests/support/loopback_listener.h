@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/closed_port.h"
+
 namespace varenta {
 
 struct SeenRequest {
@@ -43,8 +45,5 @@ class LoopbackListener {
   mutable std::mutex mutex_;
   std::vector<SeenRequest> requests_;
 };
-
-// A loopback port on which nothing listens.
-int closedPort();
 
 }  // namespace varenta

@@ -28,11 +28,12 @@ class HookedTransport : public HttpTransport {
 
   HttpResponse send(const HttpRequest& request) override {
     if (beforeSend) beforeSend(request);
-    return real_.send(request);
+    return real_->send(request);
   }
 
  private:
-  CurlTransport real_{TransportSettings{std::chrono::seconds(5), std::chrono::seconds(10), {}}};
+  std::unique_ptr<HttpTransport> real_ =
+      makeHttpTransport({std::chrono::seconds(5), std::chrono::seconds(10), {}});
 };
 
 class TaskFixture {

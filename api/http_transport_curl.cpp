@@ -1,10 +1,13 @@
-#include "api/http_transport.h"
+// The transport over libcurl (Linux).
 
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
 #include <memory>
+#include <utility>
 
+#include "api/http_exchange.h"
+#include "api/http_transport.h"
 #include "api/read_timeout.h"
 #include "api/transport_failure.h"
 #include "base/text.h"
@@ -12,7 +15,57 @@
 namespace varenta {
 namespace {
 
-constexpr int kMaxRedirects = 10;
+// The Windows HTTP code of a libcurl failure.
+int winHttpCodeOf(CURLcode result) {
+  switch (result) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return kErrorNameNotResolved;
+    case CURLE_COULDNT_CONNECT:
+      return kErrorCannotConnect;
+    case CURLE_OPERATION_TIMEDOUT:
+      return kErrorTimeout;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_USE_SSL_FAILED:
+      return kErrorSecureFailure;
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE:
+    case CURLE_BAD_CONTENT_ENCODING:
+      return kErrorConnectionError;
+    case CURLE_URL_MALFORMAT:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return kErrorInvalidUrl;
+    case CURLE_TOO_MANY_REDIRECTS:
+      return kErrorRedirectFailed;
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP2:
+      return kErrorInvalidServerResponse;
+    case CURLE_OUT_OF_MEMORY:
+      return kErrorOutOfMemory;
+    default:
+      return kErrorInternal;
+  }
+}
+
+// A failure the Windows codes have no name for also carries libcurl's own text.
+ERestError curlFailure(CURLcode result, bool requestSent) {
+  const int code = winHttpCodeOf(result);
+  return transportFailure(code, requestSent, code == kErrorInternal ? curl_easy_strerror(result) : "");
+}
 
 struct CurlCleanup {
   void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
@@ -25,7 +78,7 @@ using HeaderList = std::unique_ptr<curl_slist, CurlCleanup>;
 
 void append(HeaderList& list, const std::string& line) {
   curl_slist* grown = curl_slist_append(list.get(), line.c_str());
-  if (grown == nullptr) throw transportFailure(CURLE_OUT_OF_MEMORY, false);
+  if (grown == nullptr) throw curlFailure(CURLE_OUT_OF_MEMORY, false);
   static_cast<void>(list.release());  // the same list, grown by one line
   list.reset(grown);
 }
@@ -58,22 +111,7 @@ CURLcode addExtraCa(CURL*, void* sslContext, void* user) {
                                                                          : CURLE_SSL_CACERT_BADFILE;
 }
 
-// libcurl would take "http:///api-minoristas/..." (what an empty base URL gives) for a URL whose
-// host is "api-minoristas", and report a name that does not resolve; the cycle would then wait for
-// the network instead of reporting a setting that is wrong.
-bool hasHost(const std::string& url) {
-  const std::size_t scheme = url.find("://");
-  return scheme != std::string::npos && scheme + 3 < url.size() &&
-         url.find_first_of("/?#", scheme + 3) != scheme + 3;
-}
-
-// Where a URL leads: its scheme in lower case and its host. Both are empty when libcurl cannot
-// read it.
-struct Address {
-  std::string scheme;
-  std::string host;
-};
-
+// Where a URL leads, read by libcurl.
 Address addressOf(const std::string& url) {
   Address address;
   const std::unique_ptr<CURLU, CurlCleanup> parsed(curl_url());
@@ -87,17 +125,6 @@ Address addressOf(const std::string& url) {
   }
   return address;
 }
-
-bool isRedirect(long status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-// One request of the exchange: the first, or one a redirect asked for.
-struct Hop {
-  std::string url;
-  const std::string* body;  // a POST of these bytes, or a GET
-  bool sameHost;            // the host of the first request: its host headers go along
-};
 
 // A failure as the operator should read it: libcurl reports a name still being resolved when the
 // connect time-out ran out as a plain time-out, and a transfer ended for its silence as aborted.
@@ -113,13 +140,7 @@ CURLcode failureOf(CURL* handle, CURLcode result, const ReadTimeout& readTimeout
 
 HttpResponse perform(CURL* handle, const HttpRequest& request, const Hop& hop, ReadTimeout& readTimeout) {
   HeaderList headers;
-  if (hop.sameHost)
-    for (const std::string& header : request.hostHeaders) append(headers, header);
-  for (const std::string& header : request.headers) {
-    // Without its body a GET has no content type.
-    if (hop.body == nullptr && asciiLower(header).starts_with("content-type:")) continue;
-    append(headers, header);
-  }
+  for (const std::string& header : headersOf(request, hop)) append(headers, header);
   // libcurl would otherwise hold a large body back for a "100 Continue" the cloud may never send.
   if (hop.body != nullptr) append(headers, "Expect:");
 
@@ -141,7 +162,7 @@ HttpResponse perform(CURL* handle, const HttpRequest& request, const Hop& hop, R
   if (result != CURLE_OK) {
     long requestSize = 0;
     curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestSize);
-    throw transportFailure(failureOf(handle, result, readTimeout), requestSize > 0);
+    throw curlFailure(failureOf(handle, result, readTimeout), requestSize > 0);
   }
   curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &response.status);
   const char* contentType = nullptr;
@@ -150,29 +171,21 @@ HttpResponse perform(CURL* handle, const HttpRequest& request, const Hop& hop, R
   return response;
 }
 
-// The request a redirect answer asks for, checked against where the exchange began.
-Hop redirected(const Hop& from, long status, const std::string& location, const Address& origin) {
-  const Address to = addressOf(location);
-  if (to.scheme != "http" && to.scheme != "https") {
-    throw transportFailure(CURLE_TOO_MANY_REDIRECTS, true,
-                           "no redirect is followed to \"" + to.scheme + ":\"");
-  }
-  if (origin.scheme == "https" && to.scheme != "https") {
-    throw transportFailure(CURLE_TOO_MANY_REDIRECTS, true,
-                           "a call over HTTPS follows no redirect to http://" + to.host);
-  }
-  const bool keepsMethod = status == 307 || status == 308;
-  return {location, keepsMethod ? from.body : nullptr, to.host == origin.host};
-}
+class CurlTransport : public HttpTransport {
+ public:
+  explicit CurlTransport(TransportSettings settings) : settings_(std::move(settings)) {}
+  HttpResponse send(const HttpRequest& request) override;
 
-}  // namespace
+ private:
+  TransportSettings settings_;
+};
 
 HttpResponse CurlTransport::send(const HttpRequest& request) {
   const TransportSettings& settings = settings_;
-  if (!hasHost(request.url)) throw transportFailure(CURLE_URL_MALFORMAT, false);
+  if (!hasHost(request.url)) throw curlFailure(CURLE_URL_MALFORMAT, false);
   static const bool initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   const std::unique_ptr<CURL, CurlCleanup> curl(initialised ? curl_easy_init() : nullptr);
-  if (!curl) throw transportFailure(CURLE_FAILED_INIT, false);
+  if (!curl) throw curlFailure(CURLE_FAILED_INIT, false);
   CURL* handle = curl.get();
 
   // Redirects are followed here rather than by libcurl, which leaves the credentials behind on any
@@ -203,9 +216,15 @@ HttpResponse CurlTransport::send(const HttpRequest& request) {
     const char* location = nullptr;
     curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
     if (!isRedirect(response.status) || location == nullptr) return response;
-    if (redirects == kMaxRedirects) throw transportFailure(CURLE_TOO_MANY_REDIRECTS, true);
-    hop = redirected(hop, response.status, location, origin);
+    if (redirects == kMaxRedirects) throw curlFailure(CURLE_TOO_MANY_REDIRECTS, true);
+    hop = redirected(hop, response.status, location, addressOf(location), origin);
   }
+}
+
+}  // namespace
+
+std::unique_ptr<HttpTransport> makeHttpTransport(TransportSettings settings) {
+  return std::make_unique<CurlTransport>(std::move(settings));
 }
 
 }  // namespace varenta

@@ -1,5 +1,4 @@
-#include "service/service_host.h"
-
+#include <curl/curl.h>
 #include <signal.h>
 
 #include <chrono>
@@ -12,13 +11,35 @@
 
 #include "base/paths.h"
 #include "service/journal.h"
+#include "service/service_host.h"
 #include "service/systemd_notify.h"
 #include "service/systemd_unit.h"
 
 namespace varenta {
+
+const char* const kUsage =
+    "usage: prjSrvVarenta [/INSTALL | /UNINSTALL] [/SILENT] | /CONSOLE | /VENDA <number> | /MARCAS\n"
+    "  (no switch)  run the SrvVarenta service in the foreground until SIGTERM or SIGINT\n"
+    "               (SIGUSR1 pauses it, SIGUSR2 continues it)\n"
+    "  /CONSOLE     the same (for a command line that also works on Windows)\n"
+    "  /INSTALL     write the systemd unit SrvVarenta.service and enable it\n"
+    "  /UNINSTALL   disable and remove that unit\n"
+    "  /SILENT      print no confirmation\n"
+    "  /VENDA n     print the register and the batch text the sale export would post for sale n\n"
+    "  /MARCAS      print the integration settings and sync marks (password masked)\n"
+    "Switches may start with \"/\" or \"-\", in any letter case.\n";
+
 namespace {
 
 constexpr const char* kRunningStatus = "STATUS=Serviço em execução";
+
+// The signals that carry control requests.
+sigset_t controlSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  for (int signal : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) sigaddset(&signals, signal);
+  return signals;
+}
 
 ControlRequest nextControlRequest(const sigset_t& signals) {
   for (;;) {
@@ -83,11 +104,14 @@ int uninstall(TSrvVarenta& service, bool silent) {
 
 }  // namespace
 
-sigset_t controlSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  for (int signal : {SIGTERM, SIGINT, SIGUSR1, SIGUSR2}) sigaddset(&signals, signal);
-  return signals;
+void prepareHostProcess() {
+  const sigset_t signals = controlSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  curl_global_init(CURL_GLOBAL_DEFAULT);
+}
+
+std::function<void()> cycleAlivePing() {
+  return watchdogPingPeriod().count() > 0 ? pingWatchdog : std::function<void()>();
 }
 
 int runHost(TSrvVarenta& service, const CommandLine& commandLine) {
@@ -96,6 +120,7 @@ int runHost(TSrvVarenta& service, const CommandLine& commandLine) {
     service.ServiceCreate();
     switch (commandLine.command) {
       case Command::Run:
+      case Command::Console:
         status = runService(service);
         break;
       case Command::Install:

@@ -1,0 +1,42 @@
+#include "api/http_exchange.h"
+
+#include "api/transport_failure.h"
+#include "base/text.h"
+
+namespace varenta {
+
+bool hasHost(const std::string& url) {
+  const std::size_t scheme = url.find("://");
+  return scheme != std::string::npos && scheme + 3 < url.size() &&
+         url.find_first_of("/?#", scheme + 3) != scheme + 3;
+}
+
+bool isRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+Hop redirected(const Hop& from, long status, const std::string& location, const Address& to,
+               const Address& origin) {
+  if (to.scheme != "http" && to.scheme != "https") {
+    throw transportFailure(kErrorRedirectFailed, true, "no redirect is followed to \"" + to.scheme + ":\"");
+  }
+  if (origin.scheme == "https" && to.scheme != "https") {
+    throw transportFailure(kErrorRedirectFailed, true,
+                           "a call over HTTPS follows no redirect to http://" + to.host);
+  }
+  const bool keepsMethod = status == 307 || status == 308;
+  return {location, keepsMethod ? from.body : nullptr, to.host == origin.host};
+}
+
+std::vector<std::string> headersOf(const HttpRequest& request, const Hop& hop) {
+  std::vector<std::string> headers;
+  if (hop.sameHost) headers = request.hostHeaders;
+  for (const std::string& header : request.headers) {
+    // Without its body a GET has no content type.
+    if (hop.body == nullptr && asciiLower(header).starts_with("content-type:")) continue;
+    headers.push_back(header);
+  }
+  return headers;
+}
+
+}  // namespace varenta

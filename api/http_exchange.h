@@ -1,0 +1,46 @@
+#pragma once
+// What both platforms' transports share about one exchange: which targets they take, which
+// redirects they follow and what each request of the exchange carries. Only the transports use it.
+
+#include <string>
+#include <vector>
+
+#include "api/http_transport.h"
+
+namespace varenta {
+
+constexpr int kMaxRedirects = 10;
+
+// A URL that names a host. A URL library would take "http:///api-minoristas/..." (what an empty
+// base URL gives) for a URL whose host is "api-minoristas" and report a name that does not
+// resolve; the cycle would then wait for the network instead of reporting a setting that is wrong.
+bool hasHost(const std::string& url);
+
+bool isRedirect(long status);
+
+// Where a URL leads: its scheme and host, both in lower case; both empty when the URL cannot be
+// read.
+struct Address {
+  std::string scheme;
+  std::string host;
+};
+
+// One request of the exchange: the first, or one a redirect asked for.
+struct Hop {
+  std::string url;
+  const std::string* body;  // a POST of these bytes, or a GET
+  bool sameHost;            // the host of the first request: its host headers go along
+};
+
+// The request a redirect answer (`status`, with its absolute target `location` leading to `to`)
+// asks for after `from`, checked against `origin`, where the exchange began. Throws ERestError
+// (12156, the redirection failed) for a target that is not http or https, and for one in plain
+// http after an exchange that began over HTTPS.
+Hop redirected(const Hop& from, long status, const std::string& location, const Address& to,
+               const Address& origin);
+
+// The header lines of `hop`: the host headers on the first request's host only, and no content
+// type on a request without a body.
+std::vector<std::string> headersOf(const HttpRequest& request, const Hop& hop);
+
+}  // namespace varenta

@@ -1,0 +1,370 @@
+// The transport over WinHTTP (Windows).
+
+#include <windows.h>
+// after windows.h, which they need
+#include <wincrypt.h>
+#include <winhttp.h>
+
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "api/http_exchange.h"
+#include "api/http_transport.h"
+#include "api/transport_failure.h"
+#include "api/url.h"
+#include "api/winhttp_handle.h"
+#include "base/text.h"
+
+namespace varenta {
+namespace {
+
+// What one request learns through WinHTTP's status callback while WinHttpSendRequest runs.
+struct RequestWatch {
+  const TransportSettings& settings;
+  bool secure;
+  bool nameResolved = false;  // the exchange got past the name, to connecting at least
+  bool requestSent = false;
+  bool certificateRefused = false;  // the request handle was closed in the callback for it
+};
+
+// The shared table's code for a failure WinHTTP reports. Wine reports a few failures with the
+// socket's own code (a time-out as 10060) or a TLS failure as a failed channel (12157) where
+// Windows names the certificate's fault; they read here as Windows reports them.
+int codeOf(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_TIMEOUT:
+    case WSAETIMEDOUT:
+      return kErrorTimeout;
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+    case WSAHOST_NOT_FOUND:
+    case WSATRY_AGAIN:
+    case WSANO_DATA:
+      return kErrorNameNotResolved;
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case WSAECONNREFUSED:
+    case WSAENETUNREACH:
+    case WSAEHOSTUNREACH:
+      return kErrorCannotConnect;
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+    case WSAECONNRESET:
+    case WSAECONNABORTED:
+      return kErrorConnectionError;
+    case ERROR_WINHTTP_INVALID_URL:
+    case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
+      return kErrorInvalidUrl;
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+    case ERROR_WINHTTP_HEADER_SIZE_OVERFLOW:
+      return kErrorInvalidServerResponse;
+    case ERROR_WINHTTP_REDIRECT_FAILED:
+      return kErrorRedirectFailed;
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+    case ERROR_WINHTTP_CLIENT_AUTH_CERT_NEEDED:
+      return kErrorSecureFailure;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return kErrorOutOfMemory;
+    default:
+      return kErrorInternal;
+  }
+}
+
+// Windows' own text for a code the table has no name for.
+std::string windowsText(DWORD error) {
+  wchar_t* text = nullptr;
+  const DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
+                                          FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      GetModuleHandleW(L"winhttp.dll"), error, 0,
+                                      reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::wstring_view message(text, length);
+  while (!message.empty() && (message.back() == L'\r' || message.back() == L'\n' || message.back() == L'.'))
+    message.remove_suffix(1);
+  std::string out = "Windows error " + std::to_string(error);
+  if (!message.empty()) out += ": " + narrow(message);
+  LocalFree(text);
+  return out;
+}
+
+// A failure as the operator should read it: as on Linux, a name still being resolved when its time
+// ran out is a name that does not resolve, and a certificate our own check refused is a TLS failure.
+ERestError failure(DWORD error, bool requestSent, const RequestWatch* watch = nullptr) {
+  if (watch != nullptr && watch->certificateRefused) return transportFailure(kErrorSecureFailure, false);
+  int code = codeOf(error);
+  if (code == kErrorTimeout && watch != nullptr && !watch->nameResolved) code = kErrorNameNotResolved;
+  return transportFailure(code, requestSent, code == kErrorInternal ? windowsText(error) : "");
+}
+
+// Where a request goes, as WinHTTP takes it.
+struct Target {
+  bool secure = false;
+  std::wstring host;
+  INTERNET_PORT port = 0;
+  std::wstring pathAndQuery;
+};
+
+std::optional<Target> targetOf(const std::string& url) {
+  const std::wstring wide = widen(url);
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength = parts.dwExtraInfoLength =
+      static_cast<DWORD>(-1);
+  if (!WinHttpCrackUrl(wide.c_str(), static_cast<DWORD>(wide.size()), 0, &parts)) return std::nullopt;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return std::nullopt;
+  if (parts.dwHostNameLength == 0) return std::nullopt;
+  Target target;
+  target.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  target.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+  target.port = parts.nPort;
+  target.pathAndQuery.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+  target.pathAndQuery.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  target.pathAndQuery.erase(std::min(target.pathAndQuery.find(L'#'), target.pathAndQuery.size()));
+  if (target.pathAndQuery.empty() || target.pathAndQuery.front() != L'/') target.pathAndQuery.insert(0, L"/");
+  return target;
+}
+
+Address addressOf(const std::string& url) {
+  Address address;
+  const std::size_t colon = url.find(':');
+  if (colon == std::string::npos) return address;
+  address.scheme = asciiLower(url.substr(0, colon));
+  if (const std::optional<Target> target = targetOf(url)) address.host = asciiLower(narrow(target->host));
+  return address;
+}
+
+struct CertificateFree {
+  void operator()(const CERT_CONTEXT* certificate) const { CertFreeCertificateContext(certificate); }
+  void operator()(const CERT_CHAIN_CONTEXT* chain) const { CertFreeCertificateChain(chain); }
+  void operator()(void* store) const { CertCloseStore(store, 0); }
+};
+
+// The first certificate of a PEM file.
+std::unique_ptr<const CERT_CONTEXT, CertificateFree> readPemCertificate(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  DWORD size = 0;
+  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr,
+                            &size, nullptr, nullptr))
+    return nullptr;
+  std::vector<BYTE> der(size);
+  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, der.data(),
+                            &size, nullptr, nullptr))
+    return nullptr;
+  return std::unique_ptr<const CERT_CONTEXT, CertificateFree>(
+      CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(), size));
+}
+
+// Whether the server's certificate chains up to a root the system trusts, or to the extra CA of
+// the settings. WinHTTP was told to ignore an unknown root only, so it has already checked the
+// name and the dates.
+bool trusted(HINTERNET request, const std::filesystem::path& extraCaFile) {
+  const CERT_CONTEXT* presented = nullptr;
+  DWORD size = sizeof presented;
+  if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &presented, &size) ||
+      presented == nullptr)
+    return false;
+  const std::unique_ptr<const CERT_CONTEXT, CertificateFree> server(presented);
+  const auto extraCa = readPemCertificate(extraCaFile);
+  if (!extraCa) return false;
+  // The chain may use the extra CA and the intermediates the server sent with its certificate.
+  const std::unique_ptr<void, CertificateFree> extra(
+      CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+  const std::unique_ptr<void, CertificateFree> candidates(
+      CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
+  if (!extra || !candidates ||
+      !CertAddCertificateContextToStore(extra.get(), extraCa.get(), CERT_STORE_ADD_ALWAYS, nullptr) ||
+      !CertAddStoreToCollection(candidates.get(), extra.get(), 0, 0) ||
+      !CertAddStoreToCollection(candidates.get(), server->hCertStore, 0, 0))
+    return false;
+  CERT_CHAIN_PARA parameters{};
+  parameters.cbSize = sizeof parameters;
+  const CERT_CHAIN_CONTEXT* built = nullptr;
+  if (!CertGetCertificateChain(nullptr, server.get(), nullptr, candidates.get(), &parameters, 0, nullptr,
+                               &built))
+    return false;
+  const std::unique_ptr<const CERT_CHAIN_CONTEXT, CertificateFree> chain(built);
+  const DWORD status = chain->TrustStatus.dwErrorStatus;
+  if (status == CERT_TRUST_NO_ERROR) return true;
+  if (status != CERT_TRUST_IS_UNTRUSTED_ROOT || chain->cChain == 0) return false;
+  const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
+  const CERT_CONTEXT* root = simple->rgpElement[simple->cElement - 1]->pCertContext;
+  return CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, root->pCertInfo, extraCa->pCertInfo);
+}
+
+void CALLBACK onStatus(HINTERNET request, DWORD_PTR context, DWORD status, void*, DWORD) {
+  if (context == 0) return;
+  RequestWatch& watch = *reinterpret_cast<RequestWatch*>(context);
+  switch (status) {
+    case WINHTTP_CALLBACK_STATUS_NAME_RESOLVED:
+    case WINHTTP_CALLBACK_STATUS_CONNECTING_TO_SERVER:
+    case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
+      watch.nameResolved = true;
+      break;
+    case WINHTTP_CALLBACK_STATUS_SENDING_REQUEST:
+      // The connection stands, TLS included, and nothing has been sent yet: the moment to refuse a
+      // server the extra CA does not vouch for. Closing the request here cancels it on Windows.
+      watch.nameResolved = true;
+      if (watch.secure && !watch.settings.extraCaFile.empty() &&
+          !trusted(request, watch.settings.extraCaFile)) {
+        watch.certificateRefused = true;
+        WinHttpCloseHandle(request);
+      }
+      break;
+    case WINHTTP_CALLBACK_STATUS_REQUEST_SENT:
+      watch.requestSent = true;
+      break;
+    default:
+      break;
+  }
+}
+
+bool setNumber(HINTERNET handle, DWORD option, DWORD value) {
+  return WinHttpSetOption(handle, option, &value, sizeof value);
+}
+
+std::optional<std::wstring> header(HINTERNET request, DWORD info) {
+  DWORD size = 0;
+  WinHttpQueryHeaders(request, info, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER, &size,
+                      WINHTTP_NO_HEADER_INDEX);
+  if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return std::nullopt;
+  std::wstring value(size / sizeof(wchar_t), L'\0');
+  if (!WinHttpQueryHeaders(request, info, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
+                           WINHTTP_NO_HEADER_INDEX))
+    return std::nullopt;
+  value.resize(size / sizeof(wchar_t));
+  return value;
+}
+
+struct Answer {
+  HttpResponse response;
+  std::optional<std::string> location;
+};
+
+Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
+               const TransportSettings& settings) {
+  const std::optional<Target> target = targetOf(hop.url);
+  if (!target) throw transportFailure(kErrorInvalidUrl, false);
+  const WinHttpHandle connection(WinHttpConnect(session, target->host.c_str(), target->port, 0));
+  if (!connection) throw failure(GetLastError(), false);
+  // The target is sent as it is: the client has already encoded it.
+  WinHttpHandle handle(WinHttpOpenRequest(
+      connection.get(), hop.body != nullptr ? L"POST" : L"GET", target->pathAndQuery.c_str(), nullptr,
+      WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+      (target->secure ? WINHTTP_FLAG_SECURE : 0) | WINHTTP_FLAG_ESCAPE_DISABLE |
+          WINHTTP_FLAG_ESCAPE_DISABLE_QUERY));
+  if (!handle) throw failure(GetLastError(), false);
+  HINTERNET h = handle.get();
+  // Redirects are followed by send() below, by the rules both platforms share: WinHTTP would
+  // follow one from HTTPS to plain http, and its own answer to an authentication challenge would
+  // carry nothing of ours anyway.
+  // WinHTTP's receive time-out bounds each read of the answer; the wait for its head has an option of
+  // its own, which would otherwise stay at WinHTTP's default.
+  if (!setNumber(h, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS) ||
+      !setNumber(h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
+                 static_cast<DWORD>(settings.responseTimeout.count())) ||
+      (target->secure && !settings.extraCaFile.empty() &&
+       !setNumber(h, WINHTTP_OPTION_SECURITY_FLAGS, SECURITY_FLAG_IGNORE_UNKNOWN_CA)))
+    throw failure(GetLastError(), false);
+  if (WinHttpSetStatusCallback(h, onStatus,
+                               WINHTTP_CALLBACK_FLAG_RESOLVE_NAME | WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER |
+                                   WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
+                               0) == WINHTTP_INVALID_STATUS_CALLBACK)
+    throw failure(GetLastError(), false);
+
+  std::wstring headers;
+  for (const std::string& line : headersOf(request, hop)) headers += widen(line) + L"\r\n";
+  RequestWatch watch{settings, target->secure};
+  void* body = hop.body != nullptr ? const_cast<char*>(hop.body->data()) : WINHTTP_NO_REQUEST_DATA;
+  const DWORD bodySize = hop.body != nullptr ? static_cast<DWORD>(hop.body->size()) : 0;
+  const BOOL sent = WinHttpSendRequest(h, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
+                                       static_cast<DWORD>(headers.size()), body, bodySize, bodySize,
+                                       reinterpret_cast<DWORD_PTR>(&watch));
+  if (watch.certificateRefused) {
+    static_cast<void>(handle.release());  // closed in the callback
+    throw failure(0, false, &watch);
+  }
+  if (!sent) throw failure(GetLastError(), watch.requestSent, &watch);
+  if (!WinHttpReceiveResponse(h, nullptr)) throw failure(GetLastError(), true, &watch);
+
+  Answer answer;
+  HttpResponse& response = answer.response;
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!WinHttpQueryHeaders(h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+    throw failure(GetLastError(), true, &watch);
+  response.status = static_cast<long>(status);
+  response.version = narrow(header(h, WINHTTP_QUERY_VERSION).value_or(L""));
+  response.reason = narrow(header(h, WINHTTP_QUERY_STATUS_TEXT).value_or(L""));
+  response.contentType = narrow(header(h, WINHTTP_QUERY_CONTENT_TYPE).value_or(L""));
+  if (const auto location = header(h, WINHTTP_QUERY_LOCATION)) answer.location = narrow(*location);
+
+  char buffer[65536];
+  for (;;) {
+    DWORD read = 0;
+    if (!WinHttpReadData(h, buffer, sizeof buffer, &read)) throw failure(GetLastError(), true, &watch);
+    if (read == 0) break;
+    response.body.append(buffer, read);
+  }
+  // An answer cut short ends like a complete one on wine (and its length is all that tells): as on
+  // Linux, it is a broken connection.
+  DWORD length = 0;
+  size = sizeof length;
+  if (status != 204 && status != 304 &&
+      WinHttpQueryHeaders(h, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
+                          WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX) &&
+      response.body.size() < length)
+    throw transportFailure(kErrorConnectionError, true);
+  return answer;
+}
+
+class WinHttpTransport : public HttpTransport {
+ public:
+  explicit WinHttpTransport(TransportSettings settings) : settings_(std::move(settings)) {}
+  HttpResponse send(const HttpRequest& request) override;
+
+ private:
+  TransportSettings settings_;
+};
+
+HttpResponse WinHttpTransport::send(const HttpRequest& request) {
+  if (!hasHost(request.url) || !targetOf(request.url)) throw transportFailure(kErrorInvalidUrl, false);
+  // No user agent of ours; the proxy the host's WinHTTP settings name, as libcurl takes the one the
+  // environment names. Cookies live in the session, so for this exchange only.
+  const WinHttpHandle session(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                          WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) throw failure(GetLastError(), false);
+  // The connect time-out bounds resolving the name as well, as on Linux; sending and receiving may
+  // each stay silent as long as the answer may.
+  const int connect = static_cast<int>(settings_.connectTimeout.count());
+  const int response = static_cast<int>(settings_.responseTimeout.count());
+  if (!WinHttpSetTimeouts(session.get(), connect, connect, response, response))
+    throw failure(GetLastError(), false);
+
+  const Address origin = addressOf(request.url);
+  Hop hop{request.url, request.body ? &*request.body : nullptr, true};
+  for (int redirects = 0;; ++redirects) {
+    Answer answer = perform(session.get(), request, hop, settings_);
+    if (!isRedirect(answer.response.status) || !answer.location) return std::move(answer.response);
+    if (redirects == kMaxRedirects) throw transportFailure(kErrorRedirectFailed, true);
+    const std::string location = resolveReference(hop.url, *answer.location);
+    hop = redirected(hop, answer.response.status, location, addressOf(location), origin);
+  }
+}
+
+}  // namespace
+
+std::unique_ptr<HttpTransport> makeHttpTransport(TransportSettings settings) {
+  return std::make_unique<WinHttpTransport>(std::move(settings));
+}
+
+}  // namespace varenta

@@ -1,0 +1,7 @@
+#include "service/firewall.h"
+
+namespace varenta {
+
+void openHostFirewall() {}
+
+}  // namespace varenta
