@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "service/journal.h"
+
 namespace varenta {
 namespace {
 
@@ -26,6 +28,10 @@ void LogFile::DoSaveLog(std::string_view message) {
 
   std::lock_guard lock(fileLock());
   appendToLogFile(path_, bytes);
+}
+
+void LogFile::reportLost(std::string_view line, const std::exception& error) {
+  reportLostLogLine(line, error);
 }
 
 }  // namespace varenta
