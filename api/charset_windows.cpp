@@ -25,16 +25,16 @@ UINT codePageOf(std::string_view charset) {
     const char* name;
     UINT codePage;
   } kNames[] = {
-      {"utf8", kUtf8},          {"usascii", kAscii},      {"ascii", kAscii},        {"ansix3.41968", kAscii},
-      {"iso88591", 28591},      {"latin1", 28591},        {"l1", 28591},            {"cp819", 28591},
-      {"iso88592", 28592},      {"latin2", 28592},        {"iso88593", 28593},      {"iso88594", 28594},
-      {"iso88595", 28595},      {"iso88596", 28596},      {"iso88597", 28597},      {"iso88598", 28598},
-      {"iso88599", 28599},      {"latin5", 28599},        {"iso885913", 28603},     {"iso885915", 28605},
-      {"latin9", 28605},        {"windows1250", 1250},    {"windows1251", 1251},    {"windows1252", 1252},
-      {"windows1253", 1253},    {"windows1254", 1254},    {"windows1255", 1255},    {"windows1256", 1256},
-      {"windows1257", 1257},    {"windows1258", 1258},    {"cp1250", 1250},         {"cp1251", 1251},
-      {"cp1252", 1252},         {"cp1253", 1253},         {"cp1254", 1254},         {"cp1257", 1257},
-      {"koi8r", 20866},         {"koi8u", 21866},         {"cp850", 850},           {"ibm850", 850},
+      {"utf8", kUtf8},       {"usascii", kAscii},   {"ascii", kAscii},     {"ansix3.41968", kAscii},
+      {"iso88591", 28591},   {"latin1", 28591},     {"l1", 28591},         {"cp819", 28591},
+      {"iso88592", 28592},   {"latin2", 28592},     {"iso88593", 28593},   {"iso88594", 28594},
+      {"iso88595", 28595},   {"iso88596", 28596},   {"iso88597", 28597},   {"iso88598", 28598},
+      {"iso88599", 28599},   {"latin5", 28599},     {"iso885913", 28603},  {"iso885915", 28605},
+      {"latin9", 28605},     {"windows1250", 1250}, {"windows1251", 1251}, {"windows1252", 1252},
+      {"windows1253", 1253}, {"windows1254", 1254}, {"windows1255", 1255}, {"windows1256", 1256},
+      {"windows1257", 1257}, {"windows1258", 1258}, {"cp1250", 1250},      {"cp1251", 1251},
+      {"cp1252", 1252},      {"cp1253", 1253},      {"cp1254", 1254},      {"cp1257", 1257},
+      {"koi8r", 20866},      {"koi8u", 21866},      {"cp850", 850},        {"ibm850", 850},
   };
   for (const auto& entry : kNames)
     if (name == entry.name) return entry.codePage;

@@ -11,8 +11,8 @@ class SystemClock : public Clock {
   DateTime now() override {
     SYSTEMTIME local;
     GetLocalTime(&local);
-    return DateTime::fromParts(local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
-                               local.wMilliseconds);
+    return DateTime::fromParts(local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute,
+                               local.wSecond, local.wMilliseconds);
   }
   std::chrono::steady_clock::time_point monotonic() override { return std::chrono::steady_clock::now(); }
 };

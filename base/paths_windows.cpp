@@ -13,7 +13,8 @@ std::string executablePath() {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) throw EInOutError("Cannot read the program's path: error " + std::to_string(GetLastError()));
+    if (length == 0)
+      throw EInOutError("Cannot read the program's path: error " + std::to_string(GetLastError()));
     if (length < path.size()) {
       path.resize(length);
       return narrow(path);

@@ -100,8 +100,8 @@ TEST(Text, CloseEquivalentsAreTheCLibrarysForEveryCharacter) {
     if (cp1252ToUtf8(ours) == utf8) continue;  // the code page holds it
     const std::string theirs = glibc.of(utf8);
     if (ours != theirs && ++differing <= 10)
-      ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(cp) << ": \"" << ours << "\" where glibc gives \""
-                    << theirs << "\"";
+      ADD_FAILURE() << "U+" << std::hex << static_cast<unsigned>(cp) << ": \"" << ours
+                    << "\" where glibc gives \"" << theirs << "\"";
   }
   EXPECT_EQ(differing, 0);
 }

@@ -32,8 +32,9 @@ bool waitedTooLong(std::chrono::steady_clock::time_point deadline) {
 
 Handle openShared(const std::wstring& path, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file != INVALID_HANDLE_VALUE) return Handle(file);
     const DWORD error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION || waitedTooLong(deadline)) failWith(error);

@@ -23,9 +23,12 @@ class TempDir {
     std::random_device random;
     for (int attempt = 0; path_.empty(); ++attempt) {
       std::string name = pattern;
-      for (std::size_t i = name.size() - 6; i < name.size(); ++i) name[i] = static_cast<char>('0' + random() % 10);
-      if (std::filesystem::create_directory(name)) path_ = name;
-      else if (attempt == 100) throw std::runtime_error("no fresh directory for " + pattern);
+      for (std::size_t i = name.size() - 6; i < name.size(); ++i)
+        name[i] = static_cast<char>('0' + random() % 10);
+      if (std::filesystem::create_directory(name))
+        path_ = name;
+      else if (attempt == 100)
+        throw std::runtime_error("no fresh directory for " + pattern);
     }
 #else
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
