@@ -1,20 +1,25 @@
-# varenta_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <labels...>] [SERIAL])
+# varenta_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <label>] [SERIAL])
 # One GoogleTest executable per unit, its cases registered with CTest one by one. SERIAL: its cases
 # change something every test shares (such as the database server's configuration) and run alone.
 function(varenta_test name)
   cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} varenta_testing GTest::gtest GTest::gmock GTest::gtest_main)
-  set(serial "")
+  # Only properties that have a value: an empty LABELS would take the next name as its value (and
+  # RUN_SERIAL would then never be set).
+  set(properties "")
+  if(T_LABELS)
+    list(APPEND properties LABELS ${T_LABELS})
+  endif()
   if(T_SERIAL)
-    set(serial RUN_SERIAL TRUE)
+    list(APPEND properties RUN_SERIAL TRUE)
   endif()
   # A cross-built test program lists its cases when ctest runs (under wine), not while it is built.
   set(discovery "")
   if(CMAKE_CROSSCOMPILING)
     set(discovery DISCOVERY_MODE PRE_TEST)
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${discovery} PROPERTIES LABELS "${T_LABELS}" ${serial})
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 ${discovery} PROPERTIES ${properties})
 endfunction()
 
 # varenta_fuzz(<name> SOURCES <files...> LIBS <targets...>)
