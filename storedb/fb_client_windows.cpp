@@ -48,37 +48,41 @@ Firebird::IMaster* loadMasterInterface() {
   // whatever Windows' search path finds. A library loaded by its full path finds its own
   // dependencies in its own directory (LOAD_WITH_ALTERED_SEARCH_PATH).
   std::vector<std::string> tried;
-  const auto load = [&](const std::wstring& path, const std::string& where) {
-    const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  const auto load = [&](const std::wstring& path, const std::string& where, DWORD flags) {
+    const HMODULE module = LoadLibraryExW(path.c_str(), nullptr, flags);
     if (!module) tried.push_back(where + " (" + reason(GetLastError()) + ")");
     return module;
   };
   const std::wstring beside = widen(executableDir()) + kLibrary;
-  HMODULE module = load(beside, narrow(beside));
+  HMODULE module = load(beside, narrow(beside), LOAD_WITH_ALTERED_SEARCH_PATH);
   if (!module) {
     const std::wstring installed = installedFirebirdDir();
     if (installed.empty())
       tried.push_back("nenhuma instalação do Firebird no registro");
     else
-      module = load(installed + kLibrary, narrow(installed + kLibrary));
+      module = load(installed + kLibrary, narrow(installed + kLibrary), LOAD_WITH_ALTERED_SEARCH_PATH);
   }
-  if (!module) module = load(kLibrary, "caminho de busca do Windows");
+  if (!module) module = load(kLibrary, "caminho de busca do Windows", 0);
   if (!module) {
     std::string places;
     for (const std::string& place : tried) places += (places.empty() ? "" : ", ") + place;
     throw EClientMissing("Cliente do Firebird (fbclient.dll) não encontrado: " + places);
   }
 
+  // A library of that name from before Firebird 3 has no master interface: the service cannot use it.
   using Entry = Firebird::IMaster*(ISC_EXPORT*)();
-  const auto entry = reinterpret_cast<Entry>(GetProcAddress(module, "fb_get_master_interface"));
-  if (!entry) {
+  const auto entry =
+      reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(module, "fb_get_master_interface")));
+  Firebird::IMaster* const master = entry ? entry() : nullptr;
+  if (!master) {
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(module, path, MAX_PATH);
     FreeLibrary(module);
-    throw EClientMissing("Cliente do Firebird sem fb_get_master_interface (é preciso o Firebird 3 ou mais novo): " +
-                         narrow(path));
+    throw EClientMissing(
+        "Cliente do Firebird sem fb_get_master_interface (é preciso o Firebird 3 ou mais novo): " +
+        narrow(path));
   }
-  return entry();
+  return master;
 }
 
 }  // namespace varenta::fb
