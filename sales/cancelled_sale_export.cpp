@@ -91,7 +91,7 @@ struct FirstCancelledLine {
 FirstCancelledLine readFirstCancelledLine(const Query& q) {
   FirstCancelledLine first;
   first.terminal = q.field("terminal").asString();
-  first.numero = movementNumber(MovementKind::kWholeCancellation, readSaleLine(q));
+  first.numero = movementNumber(MovementKind::kWholeCancellation, readSaleNumbering(q));
   const DateTime data = q.field("data").asDateTime();
   if (q.field("cancelamento").asDateTime() > data) first.lateClosingDay = data;
   return first;
@@ -111,18 +111,18 @@ void sendCancellation(const SalesExportContext& context, std::int64_t venda, boo
   const FirstCancelledLine first = readFirstCancelledLine(q);
   const std::string caixa = liveLinesRemain ? kStoreWideRegister : first.terminal;
 
-  SaleAmounts amounts;
-  amounts.acressimo = firstAmount(forSale(q2, kSurchargeSql, venda), "acressimo");
-  amounts.taxaentrega = firstAmount(forSale(q2, kDeliveryFeeSql, venda), "taxaentrega");
-  forSale(q2, kExtraDiscountSql, venda).setString("codigoproduto", "XXDESCONTOXX");
-  amounts.desconto = firstAmount(q2, "desconto");
-
   std::string numero = first.numero;
   std::string batch;
+  // An amount that cannot be read, on a line or a pseudo-line, fails the build of this one
+  // cancellation like any other fault of its document.
   const std::optional<Movement> movement = guardedBuild(task.log, "Erro: ", [&] {
     MovementInput input;
     input.kind = liveLinesRemain ? MovementKind::kPartialCancellation : MovementKind::kWholeCancellation;
-    input.amounts = amounts;
+    SaleAmounts& amounts = input.amounts;
+    amounts.acressimo = firstAmount(forSale(q2, kSurchargeSql, venda), "acressimo");
+    amounts.taxaentrega = firstAmount(forSale(q2, kDeliveryFeeSql, venda), "taxaentrega");
+    forSale(q2, kExtraDiscountSql, venda).setString("codigoproduto", "XXDESCONTOXX");
+    amounts.desconto = firstAmount(q2, "desconto");
     for (; !q.eof(); q.next()) input.lines.push_back(readSaleLine(q));
     input.paymentRow = [&q, venda] {
       forSale(q, kPaymentSql, venda).open();
