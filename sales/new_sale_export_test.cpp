@@ -466,5 +466,22 @@ TEST_F(NewSaleExportTest, AFailedBuildPostsAnEmptyBodyAndMovesOn) {
   }
 }
 
+// A store's texts may hold control characters (a product name with 0x01, even 0x00): the movement
+// escapes them as JSON requires, and the cloud takes it.
+TEST_F(NewSaleExportTest, ControlCharactersOfTheStoresTextsAreEscaped) {
+  f.database.exec(
+      "update produtos set produto = 'DIPI' || ascii_char(1) || 'RONA' || ascii_char(0) || ascii_char(9) || "
+      "'500MG' || ascii_char(31) where codigo = '7891000100103'");
+  insertPlainSales(f.database, 301, 1);
+  run();
+  const std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].body, head("10:00:00", "301", "0", "0", "10", "null", 1, "VENDA NA LOJA-DINHEIRO") +
+                               detalle("100103", "7891000100103", R"(DIPI\u0001RONA\u0000\t500MG\u001F)", "1",
+                                       "10", "10", "0") +
+                               R"(],"pagos":[)" + pago(9, "10") + "]}]");
+  EXPECT_EQ(f.log.lines(), std::vector<std::string>{"[Venda= 301]Ok:1"});
+}
+
 }  // namespace
 }  // namespace varenta
