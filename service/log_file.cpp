@@ -13,6 +13,7 @@
 
 #include "base/error.h"
 #include "base/text.h"
+#include "service/journal.h"
 
 namespace varenta {
 namespace {
@@ -102,6 +103,10 @@ void LogFile::DoSaveLog(std::string_view message) {
     throw;
   }
   if (close(fd) != 0) failWith(errno);
+}
+
+void LogFile::reportLost(std::string_view line, const std::exception& error) {
+  reportLostLogLine(line, error);
 }
 
 }  // namespace varenta

@@ -12,8 +12,9 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/prjSrvVarenta.link DESTINATION usr/bin
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME srvvarenta)
-# Raised for every release, so that installing the new package upgrades the old one.
-set(CPACK_PACKAGE_VERSION 1.0.0)
+# The project's version (the top CMakeLists.txt), raised for every release, so that installing the new
+# package upgrades the old one; the Windows installer carries the same.
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_CONTACT "SrvVarenta developers <srvvarenta@localhost>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
   "keeps a store's Firebird database in step with the Varenta promotions cloud")

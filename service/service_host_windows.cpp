@@ -231,22 +231,23 @@ int runUnderManager(TSrvVarenta& service, const std::function<void()>& destroy) 
 // The console's control events come on a thread of their own. A closing console window, a logoff
 // or a shutdown ends the process as soon as the handler returns, so for those the handler waits
 // (the system allows it a few seconds) until the service has stopped and written its last line.
-RequestQueue* consoleRequests = nullptr;
-HANDLE consoleFinished = nullptr;
+// Both live as long as the process: an event may still come while the process ends.
+RequestQueue consoleRequests;
+const HANDLE consoleFinished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 
 BOOL WINAPI consoleHandler(DWORD event) {
   switch (event) {
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-      consoleRequests->push(ControlRequest::Stop);
+      consoleRequests.push(ControlRequest::Stop);
       return TRUE;
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
-      consoleRequests->push(ControlRequest::Stop);
+      consoleRequests.push(ControlRequest::Stop);
       WaitForSingleObject(consoleFinished, 20000);
       return TRUE;
     case CTRL_SHUTDOWN_EVENT:
-      consoleRequests->push(ControlRequest::Shutdown);
+      consoleRequests.push(ControlRequest::Shutdown);
       WaitForSingleObject(consoleFinished, 20000);
       return TRUE;
     default:
@@ -255,16 +256,12 @@ BOOL WINAPI consoleHandler(DWORD event) {
 }
 
 int runInConsole(TSrvVarenta& service, const std::function<void()>& destroy) {
-  RequestQueue requests;
-  const Handle finished(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-  consoleRequests = &requests;
-  consoleFinished = finished.get();
   SetConsoleCtrlHandler(consoleHandler, TRUE);
   int status = 0;
   std::thread serviceThread([&] {
     try {
       service.ServiceStart();
-      service.ServiceExecute([&] { return requests.pop(); });
+      service.ServiceExecute([] { return consoleRequests.pop(); });
     } catch (const std::exception& e) {
       reportToJournal(e);
       status = 1;
@@ -339,10 +336,19 @@ int install(TSrvVarenta& service, bool silent) {
   const std::wstring executable = executableW();
   // Quoted, so that a path with spaces ("C:\Program Files\...") is not taken for a shorter one.
   const std::wstring command = L"\"" + executable + L"\"";
-  const ServiceHandle created(CreateServiceW(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-                                             SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                             SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                                             nullptr, nullptr));
+  // Right after a removal (an upgrade's) the manager may still hold the old registration until the
+  // last handle to it is closed: a tool such as the Services console may keep one a moment longer.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  ServiceHandle created;
+  for (;;) {
+    created.reset(CreateServiceW(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
+                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                 command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    if (created || GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE ||
+        std::chrono::steady_clock::now() > deadline)
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
   if (!created) throwSystemError("Cannot register the service SrvVarenta");
   try {
     configure(created.get());

@@ -310,6 +310,129 @@ TEST(WindowsService, RunsInAConsole) {
       << log;
 }
 
+// What the log cannot take goes to the Event Log and, in a console, to standard error: a lifecycle
+// line that is lost, and the error that escapes the tick that cannot log its lines. (Wine's Event Log
+// keeps nothing, so only standard error is read here.)
+TEST(WindowsService, WhatTheLogCannotTakeGoesToTheEventLogAndTheConsole) {
+  Program program;
+  fs::create_directory(program.logPath());  // a directory cannot be opened as the log
+  program.start(L"/CONSOLE", {L"VARENTA_TIME_SCALE=0.001", L"VARENTA_PROBE_HOSTS=127.0.0.1:9"});
+  ASSERT_TRUE(await([&] { return program.err().find("SrvVarenta: EInOutError - ") != std::string::npos; }))
+      << program.err();
+  program.kill();
+  const std::string err = program.err();
+  EXPECT_EQ(err.rfind("SrvVarenta: lost log line \"Servi\xC3\xA7o criado\": EInOutError - ", 0), 0u) << err;
+  EXPECT_NE(err.find("\nSrvVarenta: lost log line \"Servi\xC3\xA7o executado\": EInOutError - "),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("\nSrvVarenta: EInOutError - "), std::string::npos) << err;
+}
+
+#ifdef VARENTA_INSTALLER
+// Runs a program and waits for it; its exit status, or -1.
+int runAndWait(const std::wstring& commandLine) {
+  std::wstring command = commandLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
+    return -1;
+  CloseHandle(process.hThread);
+  const Handle running(process.hProcess);
+  if (WaitForSingleObject(running.get(), 120000) != WAIT_OBJECT_0) return -1;
+  DWORD status = 0;
+  GetExitCodeProcess(running.get(), &status);
+  return static_cast<int>(status);
+}
+
+fs::path built(std::string path) {
+  if (path.starts_with("/")) path = "Z:" + path;
+  return fs::path(path).make_preferred();
+}
+
+std::wstring binaryPath(SC_HANDLE service) {
+  DWORD needed = 0;
+  QueryServiceConfigW(service, nullptr, 0, &needed);
+  std::vector<BYTE> buffer(needed);
+  auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+  return QueryServiceConfigW(service, config, needed, &needed) ? config->lpBinaryPathName : L"";
+}
+
+// The installer, run silently as a remote installation would: installed, installed again over itself
+// (an upgrade), uninstalled.
+TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
+  ServiceManager manager;
+  ASSERT_FALSE(manager.open()) << "a service SrvVarenta is registered already";
+  wchar_t programFiles[MAX_PATH] = {};
+  ASSERT_TRUE(ExpandEnvironmentStringsW(L"%ProgramW6432%", programFiles, MAX_PATH));
+  const fs::path folder = fs::path(programFiles) / "SrvVarenta";
+  ASSERT_FALSE(fs::exists(folder)) << folder << " exists already";
+  const std::wstring installer = L"\"" + built(VARENTA_INSTALLER).wstring() + L"\" /S";
+  const std::string shippedIni = readBytes(built(VARENTA_TOLVANE_INI));
+  const std::wstring program = L"\"" + (folder / "prjSrvVarenta.exe").wstring() + L"\"";
+  const auto logHas = [&](const std::string& cp1252) {
+    return readBytes(folder / "Varenta.log").find(" - " + cp1252 + "\r\n") != std::string::npos;
+  };
+
+  ASSERT_EQ(runAndWait(installer), 0);
+  EXPECT_EQ(readBytes(folder / "Tolvane.ini"), shippedIni);
+  EXPECT_TRUE(fs::exists(folder / "Uninstall.exe"));
+  {
+    const ServiceHandle service = manager.open();
+    ASSERT_TRUE(service) << GetLastError();
+    EXPECT_EQ(binaryPath(service.get()), program);
+    EXPECT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+  }
+  EXPECT_TRUE(await([&] { return logHas("Servi\xE7o executado"); }));
+  wchar_t listed[MAX_PATH] = {};
+  DWORD size = sizeof listed;
+  EXPECT_EQ(
+      RegGetValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SrvVarenta",
+                   L"UninstallString", RRF_RT_REG_SZ, nullptr, listed, &size),
+      ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(listed), L"\"" + (folder / "Uninstall.exe").wstring() + L"\"");
+
+  // An upgrade keeps the store's settings and runs the service again.
+  const std::string storeIni = "[Tolvane]\r\nServidor=192.168.0.10\r\nCaminho=C:\\Olvessa\\TOLVANE.FDB\r\n";
+  std::ofstream(folder / "Tolvane.ini", std::ios::binary) << storeIni;
+  ASSERT_EQ(runAndWait(installer), 0);
+  EXPECT_EQ(readBytes(folder / "Tolvane.ini"), storeIni);
+  {
+    const ServiceHandle service = manager.open();
+    ASSERT_TRUE(service) << GetLastError();
+    EXPECT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+  }
+  const std::string upgraded = maskedTimestamps(readBytes(folder / "Varenta.log"));
+  EXPECT_NE(upgraded.find("##/##/#### ##:##:## - Iniciando desinstala\xE7\xE3o do servi\xE7o\r\n"
+                          "##/##/#### ##:##:## - Servi\xE7o parado\r\n"
+                          "##/##/#### ##:##:## - Servi\xE7o encerrado\r\n"
+                          "##/##/#### ##:##:## - Servi\xE7o desinstalado com sucesso\r\n"),
+            std::string::npos)
+      << upgraded;
+
+  // The uninstaller runs from a copy of itself and returns at once; the program goes, the log and
+  // the settings stay.
+  ASSERT_EQ(runAndWait(L"\"" + (folder / "Uninstall.exe").wstring() + L"\" /S"), 0);
+  EXPECT_TRUE(await(
+      [&] { return !fs::exists(folder / "prjSrvVarenta.exe") && !fs::exists(folder / "Uninstall.exe"); }));
+  EXPECT_FALSE(manager.open());
+  EXPECT_TRUE(logHas("Servi\xE7o desinstalado com sucesso"));
+  EXPECT_EQ(readBytes(folder / "Tolvane.ini"), storeIni);
+  // The uninstaller's last step.
+  EXPECT_TRUE(await([] {
+    HKEY listing = nullptr;
+    const bool listed = RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SrvVarenta",
+                                      0, KEY_READ, &listing) == ERROR_SUCCESS;
+    if (listed) RegCloseKey(listing);
+    return !listed;
+  }));
+  std::error_code ignored;
+  fs::remove_all(folder, ignored);
+}
+#endif
+
 // The three lists are written in order; the first one missing ends the step with an error naming
 // it, and the lists before it keep their value.
 TEST(WindowsFirewall, AuthorisesTheProgramInEveryListUntilOneIsMissing) {
