@@ -7,6 +7,9 @@
 
 namespace varenta {
 
+// What some writers put before UTF-8 text; never part of the text itself.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Windows-1252 bytes from UTF-8 text, as the log and the store database hold it. A character the
 // code page cannot hold becomes a close equivalent where one is known ("Łódź" gives "Lódz",
 // "İstanbul" "Istanbul"), otherwise "?", as does every byte of an invalid UTF-8 sequence.

@@ -41,6 +41,9 @@ inline constexpr const char* kStoreWidePartialCancellations =
     "V.DATA < CURRENT_DATE AND V.DATA = :DATACAIXA AND EXISTS ( SELECT 1 FROM VENDAS X WHERE "
     "X.VENDA = V.VENDA AND X.CANCELAMENTO IS NULL) GROUP BY 1";
 
+// The database's own today, which the statements above compare with.
+inline constexpr const char* kDatabaseToday = "select current_date as hoje from rdb$database";
+
 // Stores the next day to close.
 inline constexpr const char* kClosingMarkUpdate =
     "update padrao set varenta_ultcaixa = :varenta_ultcaixa where codigo is not null and "
