@@ -82,6 +82,8 @@ std::string errorCodeText(std::string_view code) {
 }
 
 std::string VerificarErroJSON(std::string_view answer, std::string_view postedBody, ServiceLog& log) {
+  if (answer.starts_with("\xEF\xBB\xBF"))
+    answer.remove_prefix(3);  // a reader may pass over a byte order mark
   Reading reading;
   try {
     rapidjson::Document document;
