@@ -81,7 +81,8 @@ DateTime daysBack(int days) {
 
 void closeInOneCall(Store& s, int days) {
   s.settings.ultCaixa = daysBack(days);
-  FechamentoCaixaVarenta({s.task(), [] {}});
+  NotBefore hold(std::chrono::minutes(60));
+  FechamentoCaixaVarenta({s.task(), [] {}, hold});
   if (s.settings.ultCaixa != s.today) throw std::runtime_error("the closing did not reach today");
 }
 

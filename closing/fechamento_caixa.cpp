@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "api/verdict.h"
+#include "api/post_answer.h"
 #include "base/error.h"
 #include "base/regional.h"
 #include "closing/cancelled_totals.h"
@@ -19,8 +19,7 @@ constexpr std::chrono::hours kOneDay{24};
 void post(const TaskContext& task, const std::string& caixa, const std::string& document, const char* marker,
           DateTime day) {
   const TVarentaRetornos answer = task.cloud.postFechaCaixa(caixa, document);
-  task.log.DoSaveLog(marker + regionalDate(day) + "]" +
-                     VerificarErroJSON(answer.json_retorno, document, task.log));
+  logPostVerdict(task.log, marker + regionalDate(day) + "]", answer, document);
 }
 
 // Stored first, so that a mark the database refused is not taken as moved in memory either.
@@ -88,12 +87,20 @@ void FechamentoCaixaVarenta(const ClosingContext& context) {
   if (caughtUp()) return context.enviarVendas();
 
   std::string posting;
+  bool closing = true;  // and not yet handed over to the sale export
   try {
     // Day after day within this call: a day that sold nothing ends it, a caught-up mark hands over.
     while (closeMarkDay(task, posting)) {
-      if (caughtUp()) return context.enviarVendas();
+      if (caughtUp()) {
+        closing = false;
+        return context.enviarVendas();
+      }
     }
   } catch (const std::exception& e) {
+    // A day that failed is closed again in full, but not at once: what failed (a register's
+    // endpoint answering 500, a refused login) would most likely fail again on every tick, and
+    // keep the sales and cancellations waiting behind it.
+    if (closing) context.hold.hold(task.clock.now());
     task.log.DoSaveLog(posting);
     task.log.DoSaveLog(errorLine("Erro: ", e));
   }

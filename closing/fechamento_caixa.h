@@ -6,13 +6,15 @@
 // live sales moves the mark one day without posting anything and ends the call.
 //
 // Failures are the call's own business: the record being posted (or an empty line) and an "Erro: "
-// line are logged, the day's mark stays, and the whole day is posted again on a later call; days
-// closed before it keep their mark. Errors of the new-sale export reach the caller only when the
-// call hands over at once, the mark being at today already; after closing days they are logged the
-// same way. The cycle timer is off while the call works and on when it returns, however it returns.
+// line are logged, the day's mark stays, and the whole day is posted again on a later call once the
+// closing's hold has ended; days closed before it keep their mark. Errors of the new-sale export reach the
+// caller only when the call hands over at once, the mark being at today already; after closing days they are
+// logged the same way. The cycle timer is off while the call works and on when it returns, however it
+// returns.
 
 #include <functional>
 
+#include "base/not_before.h"
 #include "tasks/task_context.h"
 
 namespace varenta {
@@ -21,6 +23,9 @@ struct ClosingContext {
   TaskContext task;
   // The new-sale export, run once the mark has caught up with today.
   std::function<void()> enviarVendas;
+  // The closing's own hold in this process: a day that failed is not tried again before it ends
+  // (the cycle passes the closing over meanwhile, to the sales).
+  NotBefore& hold;
 };
 
 // Uses statement handles 1 (the live totals of the day) and 2 (everything else).

@@ -19,15 +19,18 @@ class FechamentoCaixaTest : public ClosingStoreTest {
   // the timer was still off.
   void close() {
     timer_.setEnabled(true);
-    FechamentoCaixaVarenta({task(), [this] {
+    FechamentoCaixaVarenta({task(),
+                            [this] {
                               handOvers_.push_back(posts().size());
                               EXPECT_FALSE(timer_.enabled());
-                            }});
+                            },
+                            hold_});
     EXPECT_TRUE(timer_.enabled());
   }
   std::string shown(DateTime day) const { return day.format("dd/mm/yyyy"); }
 
   std::vector<std::size_t> handOvers_;
+  NotBefore hold_{std::chrono::minutes(60)};
 };
 
 TEST_F(FechamentoCaixaTest, ClosesEveryPastDayInOrderThenHandsOverOnce) {
@@ -174,6 +177,8 @@ TEST_F(FechamentoCaixaTest, ATransportFailureLeavesTheDayToBePostedWholeLater) {
     EXPECT_THAT(handOvers_, IsEmpty());
     EXPECT_EQ(settings_.ultCaixa, day);
     EXPECT_EQ(storedMark(), day);
+    EXPECT_FALSE(hold_.allows(clock_.now() + std::chrono::minutes(59)));
+    EXPECT_TRUE(hold_.allows(clock_.now() + std::chrono::minutes(60)));
 
     log_.onLine = nullptr;
     const std::size_t failedRun = failing + 1;
@@ -185,6 +190,32 @@ TEST_F(FechamentoCaixaTest, ATransportFailureLeavesTheDayToBePostedWholeLater) {
     EXPECT_EQ(handOvers_.size(), 1u);
     EXPECT_EQ(storedMark(), today_);
   }
+}
+
+// A closing the cloud answers with its login error was never judged: the verdict line is logged as
+// ever, but the day stays to be closed, after the closing's hold.
+TEST_F(FechamentoCaixaTest, ARefusedLoginLeavesTheDayToBeClosedLater) {
+  const DateTime day = daysAgo(1);
+  line(1, day, "1", "10.00");
+  setMark(day);
+  settings_.senha = "changed in the cloud";
+  cloud_.setContext(clientContext(settings_));
+
+  close();
+
+  const auto lines = log_.lines();
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "[F.Dia- " + shown(day) + "]Usuário e/ou senha inválidos");
+  EXPECT_EQ(lines[1], closingText("10.00", "0.00", 1, day, 0));
+  EXPECT_THAT(lines[2], StartsWith("Erro: ENotJudged\r\nMensagem: HTTP 401 from "));
+  EXPECT_EQ(storedMark(), day);
+  EXPECT_FALSE(hold_.allows(clock_.now()));
+  EXPECT_THAT(handOvers_, IsEmpty());
+
+  settings_.senha = "varenta";
+  cloud_.setContext(clientContext(settings_));
+  close();
+  EXPECT_EQ(storedMark(), today_);
 }
 
 }  // namespace

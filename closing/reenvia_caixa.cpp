@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "api/verdict.h"
+#include "api/post_answer.h"
 #include "base/error.h"
 #include "base/regional.h"
 #include "closing/cancelled_totals.h"
@@ -13,26 +13,28 @@ namespace varenta {
 namespace {
 
 // Posts one record under a guard of its own: a failure is logged with the record and `failure`'s
-// prefix, and the resend goes on.
-void post(const TaskContext& context, const std::string& caixa, const std::string& document,
+// prefix, and the resend goes on. False when the record was not sent and judged.
+bool post(const TaskContext& context, const std::string& caixa, const std::string& document,
           const std::string& marker, const char* failure) {
   try {
-    const TVarentaRetornos answer = context.cloud.postFechaCaixa(caixa, document);
-    context.log.DoSaveLog(marker + VerificarErroJSON(answer.json_retorno, document, context.log));
+    logPostVerdict(context.log, marker, context.cloud.postFechaCaixa(caixa, document), document);
+    return true;
   } catch (const std::exception& e) {
     context.log.DoSaveLog(document);
     context.log.DoSaveLog(errorLine(failure, e));
+    return false;
   }
 }
 
 }  // namespace
 
-void ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const std::string& terminal) {
+bool ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const std::string& terminal) {
   const DateTime day = dataCaixa.date();
   const std::string shown = regionalDate(day);
   Query& totals = *context.db.query1;
   Query& query = *context.db.query2;
   std::string record;  // the register's record last built, for the general failure line
+  bool complete = true;
   try {
     // Without a register, every register with live sales that day: the closing's own totals.
     if (terminal.empty()) {
@@ -44,7 +46,7 @@ void ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const s
       totals.setString("TERMINAL", terminal);
     }
     totals.open();
-    if (totals.eof()) return;
+    if (totals.eof()) return true;
     for (; !totals.eof(); totals.next()) {
       const std::string caixa = totals.field("TERMINAL").asString();
       const std::int64_t registerNumber = totals.field("TERMINAL").asInteger();
@@ -55,18 +57,21 @@ void ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const s
       record = closingDocument(registerRecord(day, totals.field("VALOR").asDecimal(),
                                               totals.field("QUANTIDADE").asInteger(), partly.valor,
                                               whole.valor, whole.quantidade));
-      post(context, caixa, record, "[REENVIO-CAIXA:" + shown + "]", "Erro Reenvio Caixa Total: ");
+      complete &= post(context, caixa, record, "[REENVIO-CAIXA:" + shown + "]", "Erro Reenvio Caixa Total: ");
     }
     query.setSql(kStoreWidePartialCancellations);
     query.setDate("DATACAIXA", day);
     query.open();
-    if (query.eof()) return;
+    if (query.eof()) return complete;
     const std::string storeWide = resendStoreWideDocument(
         storeWideRecord(day, query.field("VALOR").asDecimal(), query.field("QUANTIDADE").asInteger()));
-    post(context, "9999", storeWide, "[REENVIO-CAIXA-PARC.:" + shown + "]", "Erro Reenvio Caixa Parcial: ");
+    return post(context, "9999", storeWide, "[REENVIO-CAIXA-PARC.:" + shown + "]",
+                "Erro Reenvio Caixa Parcial: ") &&
+           complete;
   } catch (const std::exception& e) {
     context.log.DoSaveLog(record);
     context.log.DoSaveLog(errorLine("Erro Reenvio Caixa: ", e));
+    return false;
   }
 }
 

@@ -5,8 +5,8 @@
 // export calls it when a sale is cancelled after its day; the resend poll when the cloud asks.
 //
 // It moves no mark, leaves the cycle timer alone and throws nothing but what the log throws: a
-// failed post is logged and the next one still goes out; any other failure is logged and ends the
-// resend.
+// failed post (or one the cloud did not judge) is logged and the next one still goes out; any other
+// failure is logged and ends the resend. False when something was not sent and judged.
 
 #include <string>
 
@@ -18,6 +18,6 @@ namespace varenta {
 // `dataCaixa`'s time of day is ignored; `terminal` is the register number as text, empty for every
 // register. Nothing is sent for today or later, nor for a register without a live sale that day.
 // Uses statement handles 1 (the live totals) and 2 (everything else).
-void ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const std::string& terminal);
+bool ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const std::string& terminal);
 
 }  // namespace varenta

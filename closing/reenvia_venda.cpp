@@ -3,7 +3,7 @@
 #include <charconv>
 #include <optional>
 
-#include "api/verdict.h"
+#include "api/post_answer.h"
 #include "base/error.h"
 #include "sales/sale_document.h"
 
@@ -27,7 +27,7 @@ std::int64_t registerNumber(const std::string& terminal) {
 
 }  // namespace
 
-void CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime dataVenda,
+bool CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime dataVenda,
                                  const std::string& terminal) {
   const TaskContext& task = context.task;
   task.timer.setEnabled(false);
@@ -40,8 +40,20 @@ void CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime data
   }
   sales.setDate("datavenda", dataVenda);
   sales.open();
-  for (; !sales.eof(); sales.next()) ReenviaVendaVarenta(context, sales.field("venda").asInteger());
+  bool complete = true;
+  for (; !sales.eof(); sales.next()) {
+    // One sale's failure (a post answered 500, a document the database cannot give) is that sale's
+    // alone: the day's other sales still go.
+    const std::int64_t venda = sales.field("venda").asInteger();
+    try {
+      ReenviaVendaVarenta(context, venda);
+    } catch (const std::exception& e) {
+      task.log.DoSaveLog(errorLine("Erro Reenvio Venda: ", e));
+      complete = false;
+    }
+  }
   task.reloadSettings();
+  return complete;
 }
 
 void ReenviaVendaVarenta(const SaleResendContext& context, std::int64_t venda) {
@@ -55,9 +67,8 @@ void ReenviaVendaVarenta(const SaleResendContext& context, std::int64_t venda) {
                        "]Venda anterior à data de início da integração: não reenviada");
     return;
   }
-  const TVarentaRetornos answer = task.cloud.postEnviarVenda(document->caixa, document->batch);
-  task.log.DoSaveLog("[REENVIO-VENDA= " + document->numero + "]" +
-                     VerificarErroJSON(answer.json_retorno, document->batch, task.log));
+  logPostVerdict(task.log, "[REENVIO-VENDA= " + document->numero + "]",
+                 task.cloud.postEnviarVenda(document->caixa, document->batch), document->batch);
 }
 
 }  // namespace varenta

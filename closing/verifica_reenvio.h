@@ -7,9 +7,12 @@
 // sucesso" and reloads the settings, which switches the cycle timer back on.
 //
 // A list that is JSON but not an array is logged ("Error on parse \"Reenvios\".") and taken as
-// empty. A bad request (not an object, no "fecha" or "tipo", a "fecha" that is no ISO 8601 date)
-// or an error while answering one stops that list with its error line; the other list is still
-// handled and the mark stored.
+// empty. A request that cannot be read (not an object, no "tipo"; for a request of the list's own
+// kind, no "fecha", a "fecha" that is no ISO 8601 date, a "codigoCaja" that is no register number)
+// is logged with the list's error line and passed over. A request whose answer failed (a post
+// answered 500 or not judged, a transport or database failure) is logged; the requests after it
+// are still answered, but the mark is not stored: "[R: dd/mm/yyyy]Renvios incompletos: a lista
+// será pedida de novo" is logged and the poll holds itself off, to ask for the lists again after.
 //
 // A list answer that is not JSON at all (empty, an HTML page) ends the poll at once: the other list
 // is not fetched and the mark is not stored, so the requests are asked for again. One line names

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "sales/new_sale_export.h"
@@ -264,14 +266,13 @@ TEST_F(ResendPollTest, MovementRequestsResendTheSalesTheyName) {
       {"23:30 at -03:00 is the next day", "[" + movimientos("2024-06-10T23:30:00-03:00") + "]", posts({204})},
       {"the same day twice",
        "[" + movimientos("2024-06-10", "2") + "," + movimientos("2024-06-10", "2") + "]", posts({202, 202})},
-      {"the second request without fecha stops the list",
+      {"a request without fecha is passed over and the list goes on",
        "[" + movimientos("2024-06-10", "2") + R"(,{"tipo":"MOVIMIENTOS"},)" + movimientos("2024-06-11") + "]",
-       posts({202}),
+       posts({202, 204}),
        {kNoFecha}},
-      {"a passed-over request without fecha stops it too",
-       R"([{"tipo":"CIERRES_DIARIOS"},)" + movimientos("2024-06-11") + "]",
-       {},
-       {"Erro Verifica Reenvio Movimentos: EConvertError\r\nMensagem: The resend request has no \"fecha\""}},
+      {"a request of the other kind is not read",
+       R"([{"tipo":"CIERRES_DIARIOS","codigoCaja":"x"},)" + movimientos("2024-06-11") + "]", posts({204})},
+      {"register 2 with blanks and a sign", "[" + movimientos("2024-06-10", "\" +2 \"") + "]", posts({202})},
       {"a fecha that is no date",
        "[" + movimientos("10/06/2024") + "]",
        {},
@@ -285,7 +286,7 @@ TEST_F(ResendPollTest, MovementRequestsResendTheSalesTheyName) {
       {"a register that is no integer",
        "[" + movimientos("2024-06-10", "\"2A\"") + "]",
        {},
-       {"Erro Verifica Reenvio Movimentos: EConvertError\r\nMensagem: '2A' is not a valid integer value"}},
+       {"Erro Verifica Reenvio Movimentos: EConvertError\r\nMensagem: \"2A\" is not a register number"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -312,6 +313,37 @@ TEST_F(ResendPollTest, MovementRequestsResendTheSalesTheyName) {
     EXPECT_EQ(errors, c.errors);
     EXPECT_TRUE(pollMarkStored());
     f.database.exec("update padrao set varenta_verificareenvio = '2024-06-19 08:00:00'");
+  }
+}
+
+// One request's answer failing (its post answered 500, then a post the cloud did not judge) stops
+// nothing after it; the list is not taken as answered: no mark, a line that says so, and the hold.
+TEST_F(ResendPollTest, AFailedAnswerLeavesTheListToBeAskedForAgain) {
+  const std::map<int, Post> sent = exported();
+  for (const StandInForcing& failure :
+       {StandInForcing{.status = 500, .times = 1},
+        StandInForcing{.status = 401, .body = R"({"appErrorCode":"ERROR_LOGIN"})", .times = 1}}) {
+    SCOPED_TRACE(failure.status);
+    f.log.clear();
+    hold = NotBefore(minutes(60));
+    lists("[" + movimientos("2024-06-10", "2") + "," + movimientos("2024-06-11") + "]", "[]");
+    bool forced = false;
+    f.transport.beforeSend = [&](const HttpRequest& request) {
+      if (request.body && !std::exchange(forced, true)) f.standIn.force(failure);
+    };
+    poll();
+    f.transport.beforeSend = nullptr;
+    const std::vector<JournalEntry> requests = f.newRequests();
+    // The first post failed and the second still went out.
+    EXPECT_EQ(movementPosts(requests), (std::vector<Post>{sent.at(202), sent.at(204)}));
+    const std::vector<std::string> lines = f.log.lines();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.back(), "[R: 20/06/2024]Renvios incompletos: a lista será pedida de novo");
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.starts_with("Erro Reenvio Venda: "); }),
+              1);
+    EXPECT_FALSE(pollMarkStored());
+    EXPECT_FALSE(hold.allows(f.clock.now() + minutes(59)));
   }
 }
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "api/verdict.h"
+#include "api/post_answer.h"
 #include "sales/build_guard.h"
 #include "sales/export_session.h"
 #include "sales/movement_builder.h"
@@ -93,7 +93,9 @@ FirstCancelledLine readFirstCancelledLine(const Query& q) {
   first.terminal = q.field("terminal").asString();
   first.numero = movementNumber(MovementKind::kWholeCancellation, readSaleLine(q));
   const DateTime data = q.field("data").asDateTime();
-  if (q.field("cancelamento").asDateTime() > data) first.lateClosingDay = data;
+  // Late when cancelled on a later day than the sale's: a cancellation the same day is in the day's
+  // closing still to come, and sending that closing now would only repeat it.
+  if (q.field("cancelamento").asDateTime().date() > data.date()) first.lateClosingDay = data;
   return first;
 }
 
@@ -140,8 +142,8 @@ void sendCancellation(const SalesExportContext& context, std::int64_t venda, boo
   }
 
   const TVarentaRetornos answer = task.cloud.postEnviarVenda(caixa, batch);
-  task.log.DoSaveLog((liveLinesRemain ? "[CancP= " : "[CancT= ") + withoutDashes(numero) + "]" +
-                     VerificarErroJSON(answer.json_retorno, batch, task.log));
+  logPostVerdict(task.log, (liveLinesRemain ? "[CancP= " : "[CancT= ") + withoutDashes(numero) + "]", answer,
+                 batch);
   if (first.lateClosingDay) context.ReenviaCaixaVarenta(*first.lateClosingDay, first.terminal);
 }
 

@@ -1,6 +1,6 @@
 #include "sales/new_sale_export.h"
 
-#include "api/verdict.h"
+#include "api/post_answer.h"
 #include "sales/cancelled_sale_export.h"
 #include "sales/export_session.h"
 #include "sales/sale_document.h"
@@ -46,8 +46,7 @@ void EnviarVendasVarenta(const SalesExportContext& context) {
   if (!document) return;
 
   const TVarentaRetornos answer = task.cloud.postEnviarVenda(document->caixa, document->batch);
-  task.log.DoSaveLog("[Venda= " + document->numero + "]" +
-                     VerificarErroJSON(answer.json_retorno, document->batch, task.log));
+  logPostVerdict(task.log, "[Venda= " + document->numero + "]", answer, document->batch);
 
   settings.ultVenda = venda;
   q.setSql(kSaleMarkSql);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "api/api_errors.h"
+#include "api/post_answer.h"
 #include "base/error.h"
 #include "tests/firebird/loopback_relay.h"
 #include "tests/tasks/sales_export_fixture.h"
@@ -333,6 +334,40 @@ TEST_F(NewSaleExportTest, AnErrorAnswerIsLoggedAndTheMarkMovesOn) {
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(f.log.lines(), (std::vector<std::string>{posts[0].body, "[Venda= 301]Artigo não encontrado"}));
   EXPECT_EQ(f.stored("varenta_ultvenda"), 301);
+}
+
+// An answer that is not the cloud's judgement of the sale (a refused login, a missing endpoint, a
+// proxy's page) is logged as any verdict, but the sale stays waiting and the call fails; the next
+// call, with the cloud back, sends it.
+TEST_F(NewSaleExportTest, AnAnswerThatIsNoJudgementLeavesTheSaleWaiting) {
+  insertPlainSales(f.database, 301, 5);
+  const struct {
+    int status;
+    const char* body;
+    const char* verdict;
+  } cases[] = {
+      {401, R"({"appErrorCode":"ERROR_LOGIN"})", "Usuário e/ou senha inválidos"},
+      {200, "<html><body>Portal de acesso</body></html>", "Erro: JSON inválido"},
+      {404, "<html>Not Found</html>", "Erro: JSON inválido"},
+      {429, R"({"message":"slow down"})", R"({"message":"slow down"})"},
+  };
+  int venda = 300;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.status);
+    ++venda;
+    f.log.clear();
+    const auto before = f.stored("varenta_ultvenda");
+    f.standIn.force({.status = c.status, .body = c.body, .times = 1});
+    EXPECT_THROW(run(), ENotJudged);
+    EXPECT_EQ(f.log.lines(), std::vector<std::string>{"[Venda= " + std::to_string(venda) + "]" + c.verdict});
+    EXPECT_EQ(f.stored("varenta_ultvenda"), before);
+    EXPECT_EQ(f.settings.ultVenda, before);
+    run();
+    EXPECT_EQ(f.stored("varenta_ultvenda"), venda);
+  }
+  std::vector<std::string> sent;
+  for (const JournalEntry& post : f.newRequests()) sent.push_back(numeroOf(post.body));
+  EXPECT_EQ(sent, (std::vector<std::string>{"301", "301", "302", "302", "303", "303", "304", "304"}));
 }
 
 // A failed post reaches the caller and leaves the mark, so the same sale goes next time; the timer

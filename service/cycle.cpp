@@ -57,6 +57,11 @@ void TSrvVarenta::VarentaTimerTimer() {
     rearm(kAfterAnyOtherTick);
     return;
   }
+  // The hold of the task this tick runs, when it is one above the sale export: a failure of that
+  // task (a list answered 500, a transport failure, a post the cloud did not judge) would most likely
+  // come again on every tick and keep every task below it waiting, so the task is passed over for an
+  // hour in this process. The sale export has none: nothing runs below it.
+  NotBefore* failureHold = nullptr;
   try {
     // Every pause is set before its lines are logged: a log that cannot be written must not cut
     // the pause short.
@@ -73,14 +78,18 @@ void TSrvVarenta::VarentaTimerTimer() {
       rearm(kAfterAnyOtherTick);
       return;
     }
-    if (today > Settings.verificaReenvio && FResendHold.allows(now))
+    if (today > Settings.verificaReenvio && FResendHold.allows(now)) {
+      failureHold = &FResendHold;
       VerificaReenvio();
-    else if (now - kPromotionInterval > Settings.verificaPromo && FPromoHold.allows(now))
+    } else if (now - kPromotionInterval > Settings.verificaPromo && FPromoHold.allows(now)) {
+      failureHold = &FPromoHold;
       AtualizaPromo();
-    else if (today > Settings.ultCaixa)
+    } else if (today > Settings.ultCaixa && FClosingHold.allows(now)) {
+      failureHold = &FClosingHold;
       FechamentoCaixaVarenta();
-    else
+    } else {
       EnviarVendasVarenta();
+    }
     FCooldownUntil = DateTime();
     rearm(kAfterTask);
   } catch (const std::exception& e) {
@@ -89,6 +98,8 @@ void TSrvVarenta::VarentaTimerTimer() {
     // A failure never shortens a pause this tick already set (the internet's, when its line could
     // not be written).
     FCooldownUntil = std::max(FCooldownUntil, now + options_.scaled(network ? kNetworkPause : kFailurePause));
+    // A name that does not resolve pauses everything alike; it says nothing of the task.
+    if (failureHold && !network) failureHold->hold(now);
     rearm(kAfterAnyOtherTick);
     DoSaveLog("ERRO no Timer: " + text);
     if (network) DoSaveLog("Rede/DNS falhou (12007). Pausando por 15 minutos.");
@@ -135,7 +146,7 @@ void TSrvVarenta::EnviarVendasVarenta() {
 }
 
 void TSrvVarenta::FechamentoCaixaVarenta() {
-  varenta::FechamentoCaixaVarenta({taskContext(), [this] { EnviarVendasVarenta(); }});
+  varenta::FechamentoCaixaVarenta({taskContext(), [this] { EnviarVendasVarenta(); }, FClosingHold});
 }
 
 void TSrvVarenta::ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal) {

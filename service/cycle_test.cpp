@@ -5,6 +5,9 @@
 
 #include <functional>
 #include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "base/not_before.h"
@@ -25,6 +28,7 @@ VARENTA_ERROR_TYPE(ERestError);
 class CycleService : public TSrvVarenta {
  public:
   using TSrvVarenta::DbConnected;
+  using TSrvVarenta::FClosingHold;
   using TSrvVarenta::FCooldownUntil;
   using TSrvVarenta::FPromoHold;
   using TSrvVarenta::FResendHold;
@@ -232,9 +236,11 @@ TEST_F(CycleTest, ChoosesTheFirstDueTaskWithStrictComparisons) {
   }
 }
 
-// A resend poll or promotion import that holds itself off is passed over, in this process, until
-// its hold ends (60 minutes as the service counts time); the tasks below it run meanwhile.
-TEST_F(CycleTest, AHeldTaskIsPassedOverUntilItsHoldEnds) {
+// A resend poll, promotion import or daily closing that failed (holding itself off, or with an
+// error that escaped it: a list answered 503, a post the cloud did not judge) is passed over, in
+// this process, until its hold ends (60 minutes as the service counts time); the tasks below it run
+// meanwhile. A name that does not resolve pauses the whole cycle instead and holds nothing.
+TEST_F(CycleTest, AFailedTaskIsPassedOverUntilItsHoldEnds) {
   struct Case {
     const char* task;
     std::function<void(VarentaSettings&)> due;
@@ -245,27 +251,39 @@ TEST_F(CycleTest, AHeldTaskIsPassedOverUntilItsHoldEnds) {
        &CycleService::FResendHold},
       {"AtualizaPromo", [](VarentaSettings& m) { m.verificaPromo = kNow - hours(2); },
        &CycleService::FPromoHold},
+      {"FechamentoCaixaVarenta", [](VarentaSettings& m) { m.ultCaixa = kToday - hours(48); },
+       &CycleService::FClosingHold},
   };
+  enum class Failure { HoldsItself, Raises, NameNotResolved };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.task);
-    RecordingLog caseLog;
-    ManualClock caseClock{kNow};
-    CycleService held{caseLog, caseClock, withScale(0.5)};
-    held.DbConnected = true;
-    held.Settings = upToDate();
-    c.due(held.Settings);
-    held.work = [&](const std::string& step) {
-      if (step == c.task) (held.*c.hold).hold(caseClock.now());
-    };
-    std::vector<std::string> ran;
-    for (const milliseconds after : std::vector<milliseconds>{
-             milliseconds(0), minutes(1), minutes(29) - milliseconds(1), milliseconds(1)}) {
-      caseClock.advance(after);
-      held.calls.clear();
-      held.VarentaTimerTimer();
-      ran.push_back(held.calls.back());
+    for (const Failure failure : {Failure::HoldsItself, Failure::Raises, Failure::NameNotResolved}) {
+      SCOPED_TRACE(std::string(c.task) + " " + std::to_string(static_cast<int>(failure)));
+      RecordingLog caseLog;
+      ManualClock caseClock{kNow};
+      CycleService held{caseLog, caseClock, withScale(0.5)};
+      held.DbConnected = true;
+      held.Settings = upToDate();
+      c.due(held.Settings);
+      bool failed = false;  // once: the task would succeed when it runs again
+      held.work = [&](const std::string& step) {
+        if (step != c.task || std::exchange(failed, true)) return;
+        if (failure == Failure::HoldsItself) (held.*c.hold).hold(caseClock.now());
+        if (failure == Failure::Raises) throw ERestError("HTTP/1.1 503 Service Unavailable");
+        if (failure == Failure::NameNotResolved) throw ERestError("Error sending data: (12007) ");
+      };
+      std::vector<std::string> ran;
+      for (const milliseconds after : std::vector<milliseconds>{
+               milliseconds(0), minutes(16), minutes(14) - milliseconds(1), milliseconds(1)}) {
+        caseClock.advance(after);
+        held.calls.clear();
+        held.VarentaTimerTimer();
+        ran.push_back(held.calls.empty() ? "pause" : held.calls.back());
+      }
+      const std::vector<std::string> passedOver = {c.task, "EnviarVendasVarenta", "EnviarVendasVarenta",
+                                                   c.task};
+      const std::vector<std::string> runsAgain = {c.task, c.task, c.task, c.task};
+      EXPECT_EQ(ran, failure == Failure::NameNotResolved ? runsAgain : passedOver);
     }
-    EXPECT_EQ(ran, (std::vector<std::string>{c.task, "EnviarVendasVarenta", "EnviarVendasVarenta", c.task}));
   }
 }
 

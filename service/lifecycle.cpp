@@ -11,14 +11,15 @@ namespace varenta {
 using std::chrono::milliseconds;
 
 namespace {
-// How long a resend poll or promotion import that failed for good is held off: the import's own
-// interval.
+// How long a resend poll, promotion import or daily closing that failed is held off: the import's
+// own interval.
 constexpr std::chrono::minutes kHoldOff{60};
 }  // namespace
 
 TSrvVarenta::TSrvVarenta(ServiceLog& log, Clock& clock, ServiceOptions options)
     : FResendHold(options.scaled(kHoldOff)),
       FPromoHold(options.scaled(kHoldOff)),
+      FClosingHold(options.scaled(kHoldOff)),
       log_(log),
       clock_(clock),
       options_(std::move(options)),

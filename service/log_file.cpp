@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "base/error.h"
+#include "service/journal.h"
 
 namespace varenta {
 namespace {
@@ -101,6 +102,10 @@ void LogFile::DoSaveLog(std::string_view message) {
     throw;
   }
   if (close(fd) != 0) failWith(errno);
+}
+
+void LogFile::reportLost(std::string_view line, const std::exception& error) {
+  reportLostLogLine(line, error);
 }
 
 }  // namespace varenta

@@ -24,6 +24,8 @@ class LogFile : public ServiceLog {
   // or when another process keeps it locked for more than two seconds; the line is then lost
   // entirely (no partial line stays in the file).
   void DoSaveLog(std::string_view message) override;
+  // To the platform's event log (reportLostLogLine).
+  void reportLost(std::string_view line, const std::exception& error) override;
 
   const std::string& path() const { return path_; }
 

@@ -336,10 +336,19 @@ int install(TSrvVarenta& service, bool silent) {
   const std::wstring executable = executableW();
   // Quoted, so that a path with spaces ("C:\Program Files\...") is not taken for a shorter one.
   const std::wstring command = L"\"" + executable + L"\"";
-  const ServiceHandle created(CreateServiceW(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-                                             SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START,
-                                             SERVICE_ERROR_NORMAL, command.c_str(), nullptr, nullptr, nullptr,
-                                             nullptr, nullptr));
+  // Right after a removal (an upgrade's) the manager may still hold the old registration until the
+  // last handle to it is closed: a tool such as the Services console may keep one a moment longer.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  ServiceHandle created;
+  for (;;) {
+    created.reset(CreateServiceW(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
+                                 SERVICE_WIN32_OWN_PROCESS, SERVICE_AUTO_START, SERVICE_ERROR_NORMAL,
+                                 command.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr));
+    if (created || GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE ||
+        std::chrono::steady_clock::now() > deadline)
+      break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
   if (!created) throwSystemError("Cannot register the service SrvVarenta");
   try {
     configure(created.get());

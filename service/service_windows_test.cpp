@@ -419,11 +419,15 @@ TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
   EXPECT_FALSE(manager.open());
   EXPECT_TRUE(logHas("Servi\xE7o desinstalado com sucesso"));
   EXPECT_EQ(readBytes(folder / "Tolvane.ini"), storeIni);
-  HKEY listing = nullptr;
-  EXPECT_NE(RegOpenKeyExW(HKEY_LOCAL_MACHINE,
-                          L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SrvVarenta", 0, KEY_READ,
-                          &listing),
-            ERROR_SUCCESS);
+  // The uninstaller's last step.
+  EXPECT_TRUE(await([] {
+    HKEY listing = nullptr;
+    const bool listed = RegOpenKeyExW(HKEY_LOCAL_MACHINE,
+                                      L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\SrvVarenta",
+                                      0, KEY_READ, &listing) == ERROR_SUCCESS;
+    if (listed) RegCloseKey(listing);
+    return !listed;
+  }));
   std::error_code ignored;
   fs::remove_all(folder, ignored);
 }

@@ -89,10 +89,11 @@ class TSrvVarenta {
   bool DbConnected = false;
   // The integration settings and sync marks as last loaded; the cycle chooses its task by the marks.
   VarentaSettings Settings;
-  // In this process only: a resend poll or promotion import that met a failure it would meet again
-  // at once is not due again before its hold ends, so the tasks below it still run.
+  // In this process only: a resend poll, promotion import or daily closing that met a failure it
+  // would meet again at once is not due again before its hold ends, so the tasks below it still run.
   NotBefore FResendHold;
   NotBefore FPromoHold;
+  NotBefore FClosingHold;
   // The store database objects (created by IniConn, released by ServiceStop), the connection
   // helper and where the last connection step found the database.
   StoreDb Db;

@@ -21,6 +21,7 @@ class WatchdogLog : public ServiceLog {
     if (ping_ && std::this_thread::get_id() == cycle_thread_) ping_();
     log_.DoSaveLog(message);
   }
+  void reportLost(std::string_view line, const std::exception& error) override { log_.reportLost(line, error); }
 
  private:
   ServiceLog& log_;

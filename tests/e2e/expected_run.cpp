@@ -408,8 +408,9 @@ ExpectedRun expectedRun(const Store& store) {
                          whole ? std::to_string(sale->registerNumber()) : kStoreWide,
                          cancellationBatch(store, *sale), whole ? "[CancT= " + own + "]" : "[CancP= <N9>]",
                          "cancellation of sale " + std::to_string(sale->venda), sale->venda, DateTime()});
-    // A cancellation with a moment after its sale's midnight changes a closed day: it is sent again.
-    if (*sale->cancelledAt() > sale->day())
+    // A cancellation on a later day than its sale's changes a closed day: it is sent again. One on
+    // the sale's own day is in that day's closing still to come.
+    if (sale->cancelledAt()->date() > sale->day().date())
       closingResend(store, sale->day(), sale->registerNumber(), Phase::CancellationClosingResend, run.posts);
     run.ultCancelamento = sale->lastCancellationCode();
     ++run.cancellations;

@@ -112,6 +112,23 @@ std::string ServiceRun::standardError() const {
   return fileText(dir_ + "stderr");
 }
 
+std::vector<std::string> ServiceRun::lostMessages() const {
+  // Each one reads: SrvVarenta: lost log line "<message>": <type name> - <text>, where the
+  // message may hold quotes and line ends of its own.
+  static const std::string kOpening = "SrvVarenta: lost log line \"";
+  const std::string text = "\n" + standardError();
+  std::vector<std::string> lost;
+  for (std::size_t at = text.find("\n" + kOpening); at != std::string::npos;) {
+    const std::size_t begin = at + 1 + kOpening.size();
+    const std::size_t next = text.find("\n" + kOpening, begin);
+    const std::string record = text.substr(begin, next == std::string::npos ? std::string::npos : next - begin);
+    const std::size_t end = record.rfind("\": ");
+    if (end != std::string::npos) lost.push_back(record.substr(0, end));
+    at = next;
+  }
+  return lost;
+}
+
 Marks readMarks(Connection& connection) {
   Query query(connection);
   query.setSql(

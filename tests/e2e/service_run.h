@@ -40,6 +40,8 @@ class ServiceRun {
   std::string logPath() const { return dir_ + "Varenta.log"; }
   std::vector<std::string> messages() const { return logMessages(logPath()); }
   std::string standardError() const;
+  // The messages the log could not take, as the program wrote them to standard error.
+  std::vector<std::string> lostMessages() const;
 
  private:
   std::string dir_;
