@@ -74,7 +74,10 @@ ResendListShape readResendList(std::string_view body, std::string_view tipo,
   // keeps a deeply nested answer from exhausting the stack.
   parsed.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag>(body.data(),
                                                                                        body.size());
-  if (parsed.HasParseError()) return ResendListShape::NotJson;
+  // The reader takes a NUL byte for the end of the text, so a list followed by a NUL and more
+  // requests would pass as the list before it, and the poll would take those requests as answered;
+  // JSON never holds a raw NUL byte.
+  if (parsed.HasParseError() || body.find('\0') != std::string_view::npos) return ResendListShape::NotJson;
   if (!parsed.IsArray()) return ResendListShape::NotArray;
   for (const Value& element : parsed.GetArray()) {
     std::optional<ResendRequest> read;

@@ -21,7 +21,7 @@ struct ResendRequest {
 };
 
 enum class ResendListShape {
-  NotJson,   // not JSON at all (empty, an HTML page)
+  NotJson,   // not JSON at all (empty, an HTML page, a raw NUL byte anywhere)
   NotArray,  // JSON, but no list
   Array,
 };
