@@ -90,8 +90,8 @@ std::string errorCodeText(std::string_view code) {
 }
 
 std::string VerificarErroJSON(std::string_view answer, std::string_view postedBody, ServiceLog& log) {
-  if (answer.starts_with("\xEF\xBB\xBF"))
-    answer.remove_prefix(3);  // a reader may pass over a byte order mark
+  if (answer.starts_with(kUtf8ByteOrderMark))
+    answer.remove_prefix(kUtf8ByteOrderMark.size());  // a reader may pass over a byte order mark
   // Invalid UTF-8 is not text the answer could have meant, so it counts as not JSON; checked here,
   // since the reader passes some of it (it drops a cut-off byte order mark, "\xEF{}" reads as "{}").
   // The reader also takes a NUL byte for the end of the text, so "{\"idLote\":1}" followed by a NUL

@@ -17,11 +17,6 @@ using rapidjson::Value;
 
 constexpr std::size_t kShownCharacters = 100;
 
-std::string_view withoutByteOrderMark(std::string_view body) {
-  if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);
-  return body;
-}
-
 // A member given as a string or a number, in the text it was written with; nothing when it is
 // absent or null. Any other kind is no value of this member at all.
 std::optional<std::string> scalarMember(const Value& request, const char* name) {
@@ -68,7 +63,6 @@ std::optional<ResendRequest> readRequest(const Value& element, std::string_view 
 ResendListShape readResendList(std::string_view body, std::string_view tipo,
                                const std::function<void(const ResendRequest&)>& request,
                                const std::function<void(const std::exception&)>& unreadable) {
-  body = withoutByteOrderMark(body);
   rapidjson::Document parsed;
   // Numbers stay the text they were written with, so a register 2 reads as "2"; iterative parsing
   // keeps a deeply nested answer from exhausting the stack.
@@ -92,7 +86,6 @@ ResendListShape readResendList(std::string_view body, std::string_view tipo,
 }
 
 std::string resendListExcerpt(std::string_view body) {
-  body = withoutByteOrderMark(body);
   std::size_t i = 0;
   for (std::size_t n = 0; i < body.size() && n < kShownCharacters; ++n) {
     char32_t cp = 0;

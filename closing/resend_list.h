@@ -26,18 +26,17 @@ enum class ResendListShape {
   Array,
 };
 
-// Reads a list answer (a byte order mark before it is no content). For an array, every element is
-// read in the order of the list: a request of kind `tipo` goes to `request`; an element that cannot be
-// read (not an object, no "tipo"; for a request of that kind, no "fecha", a "fecha" that is no ISO
-// 8601 date, a "codigoCaja" that is no register number) goes to `unreadable` with the reason, and
-// the elements after it are still read; a request of another kind is passed over unread.
+// Reads a list answer. For an array, every element is read in the order of the list: a request of
+// kind `tipo` goes to `request`; an element that cannot be read (not an object, no "tipo"; for a
+// request of that kind, no "fecha", a "fecha" that is no ISO 8601 date, a "codigoCaja" that is no
+// register number) goes to `unreadable` with the reason, and the elements after it are still read;
+// a request of another kind is passed over unread.
 ResendListShape readResendList(std::string_view body, std::string_view tipo,
                                const std::function<void(const ResendRequest&)>& request,
                                const std::function<void(const std::exception&)>& unreadable);
 
-// The answer's first 100 characters (after a byte order mark) for the log, on one line: line breaks
-// and other control characters become blanks (an HTML page would otherwise break the log's one line
-// per event).
+// The answer's first 100 characters for the log, on one line: line breaks and other control
+// characters become blanks (an HTML page would otherwise break the log's one line per event).
 std::string resendListExcerpt(std::string_view body);
 
 }  // namespace varenta
