@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -38,9 +39,15 @@ class LogFileTest : public ::testing::Test {
 };
 
 TEST_F(LogFileTest, LinesAreTimeStampedCp1252WithCrLf) {
+  const mode_t umaskBefore = umask(0);
   log.DoSaveLog("Serviço criado");
+  umask(umaskBefore);
   EXPECT_EQ(log.path(), temp.dir() + "Varenta.log");
   EXPECT_EQ(readBytes(log.path()), "05/03/2024 14:07:09 - Servi\xE7o criado\r\n");
+  // Readable by its owner and group only: it holds customers' tax numbers.
+  EXPECT_EQ(std::filesystem::status(log.path()).permissions(), std::filesystem::perms::owner_read |
+                                                                   std::filesystem::perms::owner_write |
+                                                                   std::filesystem::perms::group_read);
 
   clock.set(DateTime::fromParts(2024, 12, 31, 0, 5, 3));
   log.DoSaveLog("");

@@ -34,10 +34,10 @@ grep -q '^-rwxr-xr-x .* ./opt/srvvarenta/prjSrvVarenta$' <<<"$listing" || fail "
 info=$(dpkg-deb -I "$deb")
 [ "$(dpkg-deb -f "$deb" Package)" = srvvarenta ] || fail "package name"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libstdc++6 libfbclient2 libcurl4 libsystemd0; do
+for library in libc6 libstdc++6 libfbclient2 libcurl4 libsystemd0 adduser; do
   [[ "$depends" == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
-for script in postinst prerm; do
+for script in postinst prerm postrm; do
   grep -Eq "^ +[0-9]+ bytes, +[0-9]+ lines +\* +$script " <<<"$info" || fail "no executable $script"$'\n'"$info"
 done
 
