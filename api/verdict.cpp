@@ -6,6 +6,8 @@
 #include <optional>
 #include <utility>
 
+#include "base/text.h"
+
 namespace varenta {
 namespace {
 
@@ -82,8 +84,8 @@ std::string errorCodeText(std::string_view code) {
 }
 
 std::string VerificarErroJSON(std::string_view answer, std::string_view postedBody, ServiceLog& log) {
-  if (answer.starts_with("\xEF\xBB\xBF"))
-    answer.remove_prefix(3);  // a reader may pass over a byte order mark
+  if (answer.starts_with(kUtf8ByteOrderMark))
+    answer.remove_prefix(kUtf8ByteOrderMark.size());  // a reader may pass over a byte order mark
   Reading reading;
   try {
     rapidjson::Document document;

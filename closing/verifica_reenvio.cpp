@@ -113,7 +113,6 @@ constexpr ResendList kClosings{"solicitudes de cierres diarios", "CIERRES_DIARIO
 ListOutcome answerList(const ResendPollContext& context, const ResendList& list, std::string_view body,
                        const std::function<bool(const ResendRequest&)>& answer) {
   const TaskContext& task = context.task;
-  if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);  // a byte order mark is no content
   rapidjson::Document parsed;
   // Numbers stay the text they were written with, so a register 2 reads as "2"; iterative parsing
   // keeps a deeply nested answer from exhausting the stack.

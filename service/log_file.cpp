@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "base/error.h"
+#include "base/text.h"
 #include "service/journal.h"
 
 namespace varenta {
@@ -78,7 +79,7 @@ LogFile::LogFile(Clock& clock, std::string directory, RegionalSettings settings)
 void LogFile::DoSaveLog(std::string_view message) {
   std::string line = regionalTimestamp(clock_.now(), settings_);
   line += " - ";
-  line += message;
+  line += withVisibleControls(message);
   const std::string bytes = regionalBytes(line, settings_) + "\r\n";
 
   std::lock_guard lock(fileLock());

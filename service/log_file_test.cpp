@@ -61,6 +61,29 @@ TEST_F(LogFileTest, LinesAreTimeStampedCp1252WithCrLf) {
             "31/12/2024 00:05:03 - linha 1\r\nMensagem: n\xE3o -> ? L\xF3\x64z\r\n");
 }
 
+// No control byte reaches the file but the CR LF that breaks lines (an LF alone, as the database
+// client breaks its messages, included): each other one is named in hexadecimal, so the operator
+// sees which it was.
+TEST_F(LogFileTest, ControlCharactersAreWrittenVisibly) {
+  struct Case {
+    std::string message;
+    std::string written;
+  };
+  for (const Case& c : {
+           Case{std::string("a\0b\x01"
+                            "c\td",
+                            7),
+                "a<0x00>b<0x01>c<0x09>d"},
+           {"lone\nLF, lone\rCR, CR\r\r\nLF\n", "lone\r\nLF, lone<0x0D>CR, CR<0x0D>\r\nLF\r\n"},
+           {"Ctrl-Z \x1A, DEL \x7F, US \x1F", "Ctrl-Z <0x1A>, DEL <0x7F>, US <0x1F>"},
+           {"C1 \xC2\x81\xC2\x9F, not C1 \xC2\xA0\xC3\xA7", "C1 <0x81><0x9F>, not C1 \xA0\xE7"},
+       }) {
+    std::filesystem::remove(log.path());
+    log.DoSaveLog(c.message);
+    EXPECT_EQ(readBytes(log.path()), "05/03/2024 14:07:09 - " + c.written + "\r\n") << c.message;
+  }
+}
+
 TEST_F(LogFileTest, CutsAtCtrlZOnlyWithinTheLast128Bytes) {
   struct Case {
     std::string before;
