@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "api/verdict.h"
+#include "base/text.h"
 
 namespace varenta {
 namespace {
@@ -51,7 +52,8 @@ bool cloudJudged(const TVarentaRetornos& answer) {
       break;
   }
   std::string_view body = answer.json_retorno;
-  if (body.starts_with("\xEF\xBB\xBF")) body.remove_prefix(3);  // a byte order mark is no content
+  if (body.starts_with(kUtf8ByteOrderMark))
+    body.remove_prefix(kUtf8ByteOrderMark.size());  // a byte order mark is no content
   rapidjson::Document document;
   constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag |
                               rapidjson::kParseValidateEncodingFlag;

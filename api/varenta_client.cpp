@@ -4,6 +4,7 @@
 #include "api/base64.h"
 #include "api/charset.h"
 #include "api/url.h"
+#include "base/text.h"
 
 namespace varenta {
 
@@ -70,6 +71,9 @@ TVarentaRetornos TVarenta::execute(const std::string& path, const std::string* b
   }
   result.code_retorno = std::to_string(response.status);
   result.json_retorno = decodeBody(response.body, charsetOf(response.contentType));
+  // A byte order mark is no content, and every reader of an answer would take it for some.
+  if (result.json_retorno.starts_with(kUtf8ByteOrderMark))
+    result.json_retorno.erase(0, kUtf8ByteOrderMark.size());
   return result;
 }
 

@@ -387,6 +387,9 @@ TEST_F(VarentaClientTest, ReadsTheAnswerInTheCharacterSetItNames) {
     EXPECT_EQ(result.code_retorno, "200") << c.contentType;
     EXPECT_EQ(result.json_retorno, c.text) << c.contentType;
   }
+  // A byte order mark before the answer is not part of it.
+  standIn.force({.status = 200, .body = "\xEF\xBB\xBF[{\"id\":1}]", .times = 1});
+  EXPECT_EQ(client.getPromoAceitas().json_retorno, R"([{"id":1}])");
 }
 
 // The client sends the store's credentials and customers' documents: it only talks to a server

@@ -69,7 +69,7 @@ void appendJsonString(std::string& out, std::string_view text, JsonEscaping esca
     if (const char e = shortEscape(cp)) {
       out += '\\';
       out += e;
-    } else if (escaping == JsonEscaping::kAsciiOnly && (cp < 0x20 || cp > 0x7F)) {
+    } else if (cp < 0x20 || (escaping == JsonEscaping::kAsciiOnly && cp > 0x7F)) {
       if (cp > 0xFFFF) {
         appendUnicodeEscape(out, 0xD800 + ((cp - 0x10000) >> 10));
         appendUnicodeEscape(out, 0xDC00 + ((cp - 0x10000) & 0x3FF));

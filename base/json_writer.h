@@ -3,9 +3,11 @@
 // order in which they are written; the writer adds the commas and colons itself.
 //
 // Two documents of the service need different string escapes, chosen once per writer:
-//   kRawUtf8   the movement document: only " \ / and the backspace, tab, line feed, form feed and
-//              carriage return are escaped (as \" \\ \/ \b \t \n \f \r); every other character,
-//              the other control characters included, is written as it is.
+//   kRawUtf8   the movement document: " \ / and the backspace, tab, line feed, form feed and
+//              carriage return take their short escapes (\" \\ \/ \b \t \n \f \r), every other
+//              character below U+0020 is "\u00XX" (JSON allows no control character raw in a string,
+//              and the cloud refuses such a document whole), and every other character, DEL and
+//              the non-ASCII ones included, is written as it is.
 //   kAsciiOnly the promotion objects: the same eight escapes, "\u00XX" for every other character
 //              below U+0020, and "\uXXXX" (a surrogate pair above U+FFFF) for every character above
 //              U+007F, so the text is plain ASCII. Hexadecimal digits are upper case.

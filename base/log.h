@@ -16,6 +16,9 @@ class ServiceLog {
   // Where a line that could not be written goes: standard error here; the service's log sends it
   // to the platform's event log.
   virtual void reportLost(std::string_view line, const std::exception& error);
+  // Work going on without a line to show for it (a long import between its lines); the service's
+  // log takes it as a sign of life of the cycle, as it takes every line.
+  virtual void stillWorking() {}
 };
 
 // A log for the lines that report work already done (a post the cloud has answered): a line it
@@ -25,7 +28,10 @@ class LogOrReport : public ServiceLog {
  public:
   explicit LogOrReport(ServiceLog& log) : log_(log) {}
   void DoSaveLog(std::string_view message) override;
-  void reportLost(std::string_view line, const std::exception& error) override { log_.reportLost(line, error); }
+  void reportLost(std::string_view line, const std::exception& error) override {
+    log_.reportLost(line, error);
+  }
+  void stillWorking() override { log_.stillWorking(); }
 
  private:
   ServiceLog& log_;

@@ -119,6 +119,39 @@ std::string_view trimBlanksAndControls(std::string_view text) {
   return text;
 }
 
+// A control character would garble the log for its readers: a NUL ends the text for some, a
+// Ctrl-Z the file for others, a lone CR starts a line without a time stamp, and the raw bytes of a
+// store's text or a cloud's answer are no text at all; named, the operator still sees which one it
+// was. C1 controls count too: the code page would write them as bytes it leaves undefined.
+std::string withVisibleControls(std::string_view message) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(message.size());
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    const auto c = static_cast<unsigned char>(message[i]);
+    const auto next = i + 1 < message.size() ? static_cast<unsigned char>(message[i + 1]) : 0;
+    unsigned control;
+    if (c == '\n' || (c == '\r' && next == '\n')) {
+      out += "\r\n";
+      i += c == '\r';
+      continue;
+    } else if (c < 0x20 || c == 0x7F) {
+      control = c;
+    } else if (c == 0xC2 && next >= 0x80 && next <= 0x9F) {  // U+0080 to U+009F in UTF-8
+      control = next;
+      ++i;
+    } else {
+      out += static_cast<char>(c);
+      continue;
+    }
+    out += "<0x";
+    out += kHex[control >> 4];
+    out += kHex[control & 0xF];
+    out += '>';
+  }
+  return out;
+}
+
 std::string asciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out)

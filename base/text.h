@@ -7,6 +7,9 @@
 
 namespace varenta {
 
+// What some writers put before UTF-8 text; never part of the text itself.
+inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
 // Windows-1252 bytes from UTF-8 text, as the log and the store database hold it. A character the
 // code page cannot hold becomes a close equivalent where one is known ("Łódź" gives "Lódz",
 // "İstanbul" "Istanbul"), otherwise "?", as does every byte of an invalid UTF-8 sequence.
@@ -28,6 +31,11 @@ std::size_t utf8Length(std::string_view utf8);
 
 // Removes leading and trailing blanks and control characters (every byte up to 0x20).
 std::string_view trimBlanksAndControls(std::string_view text);
+
+// The message as a log line may carry it: a line break (CR LF, or LF alone as the database
+// client's messages break theirs) becomes CR LF, and every other control character (U+0000 to
+// U+001F, DEL, U+0080 to U+009F) becomes "<0xNN>", its number in two upper-case hexadecimal digits.
+std::string withVisibleControls(std::string_view message);
 
 // Lower-cases the letters A to Z only; every other byte stays as it is.
 std::string asciiLower(std::string_view text);

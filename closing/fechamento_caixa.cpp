@@ -32,18 +32,29 @@ void moveMark(const TaskContext& task) {
   task.settings.ultCaixa = next;
 }
 
-// Closes the mark's day and moves the mark on; answers false when the day had no live sale (the
-// mark moved all the same). `posting` holds the record on its way to the cloud, for the failure
-// line.
-bool closeMarkDay(const TaskContext& task, std::string& posting) {
+enum class DayClosed { WithRecords, Empty, NotOverForTheDatabase };
+
+// Whether the database's today is after `day`: its statements see no sale of a day that is not.
+bool overForTheDatabase(Query& query, DateTime day) {
+  query.setSql(kDatabaseToday);
+  query.open();
+  return query.field("HOJE").asDateTime() > day;
+}
+
+// Closes the mark's day and moves the mark on; a day without a live sale moves the mark all the
+// same, unless the database still calls it today or later (its clock behind ours, or in another
+// time zone): its sales are not over yet, and the day is closed once they are. `posting` holds
+// the record on its way to the cloud, for the failure line.
+DayClosed closeMarkDay(const TaskContext& task, std::string& posting) {
   Query& totals = *task.db.query1;
   Query& query = *task.db.query2;
   totals.setSql(kClosingLiveTotals);
   totals.setDate("VARENTA_ULTCAIXA", task.settings.ultCaixa);
   totals.open();
   if (totals.eof()) {
+    if (!overForTheDatabase(query, task.settings.ultCaixa)) return DayClosed::NotOverForTheDatabase;
     moveMark(task);
-    return false;
+    return DayClosed::Empty;
   }
   DateTime day;
   for (; !totals.eof(); totals.next()) {
@@ -70,7 +81,7 @@ bool closeMarkDay(const TaskContext& task, std::string& posting) {
     posting.clear();
   }
   moveMark(task);
-  return true;
+  return DayClosed::WithRecords;
 }
 
 }  // namespace
@@ -89,9 +100,12 @@ void FechamentoCaixaVarenta(const ClosingContext& context) {
   std::string posting;
   bool closing = true;  // and not yet handed over to the sale export
   try {
-    // Day after day within this call: a day that sold nothing ends it, a caught-up mark hands over.
-    while (closeMarkDay(task, posting)) {
-      if (caughtUp()) {
+    // Day after day within this call: a day that sold nothing ends it, a caught-up mark hands over,
+    // and so does a day the database does not yet take as over, so that the sales go on meanwhile.
+    for (;;) {
+      const DayClosed closed = closeMarkDay(task, posting);
+      if (closed == DayClosed::Empty) return;
+      if (closed == DayClosed::NotOverForTheDatabase || caughtUp()) {
         closing = false;
         return context.enviarVendas();
       }

@@ -120,6 +120,23 @@ TEST_F(FechamentoCaixaTest, ADayWithoutLiveSalesMovesTheMarkOnlyAndEndsTheCall) 
   }
 }
 
+// The host's clock a day ahead of the database's: the day the database still calls today is not
+// over there (its statements see none of its sales yet), so it is not closed empty; the sales go
+// on meanwhile.
+TEST_F(FechamentoCaixaTest, ADayTheDatabaseCallsTodayIsLeftToCloseLater) {
+  line(1, today_, "1", "10.00");
+  setMark(today_);
+  clock_.set(today_ + std::chrono::hours(24 + 9));
+
+  close();
+
+  EXPECT_THAT(posts(), IsEmpty());
+  EXPECT_THAT(log_.lines(), IsEmpty());
+  EXPECT_THAT(handOvers_, ElementsAre(0u));
+  EXPECT_EQ(settings_.ultCaixa, today_);
+  EXPECT_EQ(storedMark(), today_);
+}
+
 // Lines without a terminal belong to register 1, in its live totals as well as in its
 // cancellations, partial and whole, in the closing and in its resend alike.
 TEST_F(FechamentoCaixaTest, LinesWithoutATerminalCountUnderRegisterOne) {

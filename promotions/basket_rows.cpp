@@ -52,7 +52,7 @@ Decimal benefitDiscount(const TResults& promotion, const TDetalles& detalles) {
 
 }  // namespace
 
-void GravaCesta(Query& query, TResults& promotion) {
+void GravaCesta(Query& query, TResults& promotion, const std::function<void()>& alive) {
   TDetalles* detalles = promotion.Detalles();
   TCondiciones* condiciones = detalles ? detalles->Condiciones() : nullptr;
   if (!condiciones) return;
@@ -62,6 +62,7 @@ void GravaCesta(Query& query, TResults& promotion) {
     const std::string code = basketCode(query, promotion);
     writeHeader(query, promotion, code);
     for (const auto& articulo : conditionItems[j]->Articulos()) {
+      alive();
       query.setSql(kConditionItemUpsert);
       query.setString("CODIGOCESTA", code);
       query.setString("CODIGOPRODUTO", articulo->CodigoBarras());
@@ -78,6 +79,7 @@ void GravaCesta(Query& query, TResults& promotion) {
                        " benefit item(s) for " + std::to_string(conditionItems.size()) + " condition items");
     TItems& benefit = *benefitItems[j];
     for (const auto& articulo : benefit.Articulos()) {
+      alive();
       query.setSql(kBenefitItemUpsert);
       query.setString("CODIGOCESTA", code);
       query.setString("CODIGOPRODUTO", articulo->CodigoBarras());

@@ -16,6 +16,8 @@
 //
 // Every failure is thrown; rows already written stay.
 
+#include <functional>
+
 #include "base/error.h"
 #include "promotions/promo_varenta.h"
 #include "storedb/query.h"
@@ -24,6 +26,8 @@ namespace varenta {
 
 VARENTA_ERROR_TYPE(EListError);  // a list has no element at the position asked for
 
-void GravaCesta(Query& query, TResults& promotion);
+// `alive` is called as the rows go on being written.
+void GravaCesta(
+    Query& query, TResults& promotion, const std::function<void()>& alive = [] {});
 
 }  // namespace varenta

@@ -49,11 +49,14 @@ void reject(Query& query, TResults& promotion) {
     runRejection(query, kPromotionRejection, "CODIGOPROMOCAO", promotion.Id());
 }
 
-void accept(Query& query, TResults& promotion) {
+// The import writes no line until a phase ends, however long it takes: the log is told the work
+// goes on (the service's watchdog must not take a long import for a hung call).
+void accept(Query& query, TResults& promotion, ServiceLog& log) {
+  const auto alive = [&log] { log.stillWorking(); };
   const PromoShape shape = PromoShape::of(promotion);
-  if (shape.paymentFormRoute()) GravaPromocao(query, promotion, true);
-  if (shape.basketRoute()) GravaCesta(query, promotion);
-  if (shape.plainRoute()) GravaPromocao(query, promotion, false);
+  if (shape.paymentFormRoute()) GravaPromocao(query, promotion, true, alive);
+  if (shape.basketRoute()) GravaCesta(query, promotion, alive);
+  if (shape.plainRoute()) GravaPromocao(query, promotion, false, alive);
 }
 
 void moveMark(Query& query) {
@@ -67,7 +70,10 @@ void rejectedPhase(const TaskContext& task, Query& query) {
   if (nothingListed(body)) return;
   try {
     root.AsJson(body);
-    for (const auto& promotion : root.Results()) reject(query, *promotion);
+    for (const auto& promotion : root.Results()) {
+      task.log.stillWorking();
+      reject(query, *promotion);
+    }
     task.log.DoSaveLog(resultLine(task, "R", "Ok:Promos Varenta rejeitadas com sucesso"));
   } catch (const std::exception& e) {
     task.log.DoSaveLog(errorLine("Erro RejeitaPromo: ", e));
@@ -81,7 +87,7 @@ void acceptedPhase(const PromoImport& import, Query& query) {
   if (nothingListed(body)) return moveMark(query);
   try {
     root.AsJson(body);
-    for (const auto& promotion : root.Results()) accept(query, *promotion);
+    for (const auto& promotion : root.Results()) accept(query, *promotion, task.log);
     task.log.DoSaveLog(resultLine(task, "P", "Ok:Promos Varenta atualizadas com sucesso"));
     moveMark(query);
   } catch (const std::exception& e) {

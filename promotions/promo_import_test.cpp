@@ -163,6 +163,8 @@ TEST_F(PromoImportTest, PromotionsLeaveTheirRowsAndASecondRunChangesNothing) {
   EXPECT_EQ(dump("VARENTA_PROMOCOES_BIN"),
             (Rows{"107|411111|D", "107|422222|C", "107|511111|C", "107|611111|-"}));
   EXPECT_EQ(logLines(), Rows{kAcceptedOk});
+  // No line until the phase ends, but word that the work goes on for every article written.
+  EXPECT_GE(f_->log.stillWorkingCalls(), 9);
   EXPECT_TRUE(markMoved());
   EXPECT_EQ(f_->reloads, 1);
   EXPECT_TRUE(hold_.allows(kNow));

@@ -90,13 +90,14 @@ void writeBinRows(Query& query, const TResults& promotion, TCondiciones& condici
 
 }  // namespace
 
-void GravaPromocao(Query& query, TResults& promotion, bool withBins) {
+void GravaPromocao(Query& query, TResults& promotion, bool withBins, const std::function<void()>& alive) {
   TDetalles* detalles = promotion.Detalles();
   TCondiciones* condiciones = detalles ? detalles->Condiciones() : nullptr;
   if (!condiciones) return;
   for (const auto& item : condiciones->Items()) {
     writePromotionRow(query, promotion, *detalles, *item);
     for (const auto& articulo : item->Articulos()) {
+      alive();
       writeOptionalRow(query, kProductUpsert, [&] {
         query.setInteger("CODIGOPROMOCAO", promotion.Id());
         query.setString("CODIGOPRODUTO", articulo->CodigoBarras());

@@ -19,11 +19,16 @@
 // A product or BIN row the database refuses is skipped; a refused promotion row, or any other
 // failure, is thrown, the rows written before it staying.
 
+#include <functional>
+
 #include "promotions/promo_varenta.h"
 #include "storedb/query.h"
 
 namespace varenta {
 
-void GravaPromocao(Query& query, TResults& promotion, bool withBins);
+// `alive` is called as the rows go on being written (a card promotion's BIN rows are written again
+// for each of its articles: hundreds of thousands of statements are possible).
+void GravaPromocao(
+    Query& query, TResults& promotion, bool withBins, const std::function<void()>& alive = [] {});
 
 }  // namespace varenta

@@ -8,17 +8,18 @@
 #include "sales/export_session.h"
 #include "sales/movement_builder.h"
 #include "sales/row_reading.h"
+#include "sales/waiting_sql.h"
 
 namespace varenta {
 namespace {
 
 // Ordered by code: without it the database may yield any code above the mark first, and the mark
 // would then jump past the lower ones.
-constexpr const char* kNextCancellationSql =
-    "select first 1 coalesce(v.venda, 0) as venda, coalesce(v.codigocancelamento, 0) as "
-    "codigocancelamento from  vendas v where v.codigocancelamento > :varenta_ultcancelamento and   "
-    "v.data  >= :datainicio and   v.codigoproduto not in ('XXDESCONTOXX',  'XXACRESCIMOXX',  "
-    "'XXENTREGAXX',  'RECARGACELULAR')"
+const std::string kNextCancellationSql =
+    std::string(
+        "select first 1 coalesce(v.venda, 0) as venda, coalesce(v.codigocancelamento, 0) as "
+        "codigocancelamento from  vendas v where ")
+        .append(kCancellationWaiting) +
     " order by v.codigocancelamento";
 // The last code of the run of this sale's codes that starts at the code found: a code of another
 // sale's line ends it. Each candidate looks only at the codes between the found one and itself.
@@ -91,7 +92,7 @@ struct FirstCancelledLine {
 FirstCancelledLine readFirstCancelledLine(const Query& q) {
   FirstCancelledLine first;
   first.terminal = q.field("terminal").asString();
-  first.numero = movementNumber(MovementKind::kWholeCancellation, readSaleLine(q));
+  first.numero = movementNumber(MovementKind::kWholeCancellation, readSaleNumbering(q));
   const DateTime data = q.field("data").asDateTime();
   // Late when cancelled on a later day than the sale's: a cancellation the same day is in the day's
   // closing still to come, and sending that closing now would only repeat it.
@@ -113,18 +114,18 @@ void sendCancellation(const SalesExportContext& context, std::int64_t venda, boo
   const FirstCancelledLine first = readFirstCancelledLine(q);
   const std::string caixa = liveLinesRemain ? kStoreWideRegister : first.terminal;
 
-  SaleAmounts amounts;
-  amounts.acressimo = firstAmount(forSale(q2, kSurchargeSql, venda), "acressimo");
-  amounts.taxaentrega = firstAmount(forSale(q2, kDeliveryFeeSql, venda), "taxaentrega");
-  forSale(q2, kExtraDiscountSql, venda).setString("codigoproduto", "XXDESCONTOXX");
-  amounts.desconto = firstAmount(q2, "desconto");
-
   std::string numero = first.numero;
   std::string batch;
+  // An amount that cannot be read, on a line or a pseudo-line, fails the build of this one
+  // cancellation like any other fault of its document.
   const std::optional<Movement> movement = guardedBuild(task.log, "Erro: ", [&] {
     MovementInput input;
     input.kind = liveLinesRemain ? MovementKind::kPartialCancellation : MovementKind::kWholeCancellation;
-    input.amounts = amounts;
+    SaleAmounts& amounts = input.amounts;
+    amounts.acressimo = firstAmount(forSale(q2, kSurchargeSql, venda), "acressimo");
+    amounts.taxaentrega = firstAmount(forSale(q2, kDeliveryFeeSql, venda), "taxaentrega");
+    forSale(q2, kExtraDiscountSql, venda).setString("codigoproduto", "XXDESCONTOXX");
+    amounts.desconto = firstAmount(q2, "desconto");
     for (; !q.eof(); q.next()) input.lines.push_back(readSaleLine(q));
     input.paymentRow = [&q, venda] {
       forSale(q, kPaymentSql, venda).open();

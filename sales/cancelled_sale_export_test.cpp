@@ -161,6 +161,33 @@ TEST_F(CancelledSaleExportTest, NoCancellationIsSkipped) {
   EXPECT_TRUE(f.newRequests().empty());
 }
 
+// An amount the store's NUMERIC(15,2) holds but the decimal type does not, on the first line of a
+// whole cancellation: a failed build of that cancellation, posted empty under its own number, and
+// the mark moves past it.
+TEST_F(CancelledSaleExportTest, AnUnreadableFirstLineIsAFailedBuild) {
+  VendaRow first = line(1, 201, 41, 3);
+  first.precototal = "1000000000000000.00";
+  insert(f.database, first);
+  insert(f.database, line(2, 201, 41, 3));
+  insert(f.database, line(3, 202, 42, 3));
+  markAt(40);
+
+  run();
+  std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].path, movimientos("3"));
+  EXPECT_EQ(posts[0].body, "");
+  EXPECT_EQ(f.log.lines(), (std::vector<std::string>{
+                               "", "Erro: EOverflowError\r\nMensagem: Decimal overflow: 1000000000000000.00",
+                               "", "[CancT= 701]JSON_INVALIDO"}));
+  EXPECT_EQ(f.stored("varenta_ultcancelamento"), 41);
+
+  run();
+  posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(numeroOf(posts[0].body), "-702");
+}
+
 // A closing resend that fails ends the call before the mark moves: the cancellation goes again.
 TEST_F(CancelledSaleExportTest, AFailedClosingResendLeavesTheMark) {
   insert(f.database, line(1, 207, 0, 5));

@@ -291,7 +291,7 @@ TEST(MovementBuilder, CardKeysNeedAnAuthorisation) {
   }
 }
 
-// DEL is no blank: it stays, raw like every other control character.
+// DEL is no blank: it stays, and raw, since JSON escapes only the characters below U+0020.
 TEST(MovementBuilder, CustomerDocumentIsTrimmedOrNull) {
   for (const auto& [cic, expected] : std::vector<std::pair<std::string, std::string>>{
            {" \t\r\n ", "null"},

@@ -445,35 +445,77 @@ TEST_F(NewSaleExportTest, ADatabaseErrorWhileReadingPaymentsLeavesTheSaleWaiting
   EXPECT_EQ(f.stored("varenta_ultvenda"), 401);
 }
 
-// A movement that cannot be built (its amounts overflow) is logged in two lines and posted empty,
-// and the mark moves past it.
+// A movement that cannot be built is logged in two lines and posted empty, and the mark moves past
+// it: amounts whose sum overflows, and an amount the store's NUMERIC(15,2) holds but the decimal type
+// does not, on the first line, on a later one or on a pseudo-line.
 TEST_F(NewSaleExportTest, AFailedBuildPostsAnEmptyBodyAndMovesOn) {
-  for (int line = 1; line <= 93; ++line)
-    insert(f.database, VendaRow{.sequencial = line,
-                                .venda = 501,
-                                .precounitario = "9999999999999.99",
-                                .subtotal = "9999999999999.99",
-                                .precototal = "9999999999999.99",
-                                .precoautomatico = "9999999999999.99",
-                                .numerocoo = 501});
-  insertPlainSales(f.database, 502, 1);
-  run();
-  std::vector<JournalEntry> posts = f.newRequests();
-  ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(posts[0].path, movimientos("1"));
-  EXPECT_EQ(posts[0].body, "");
-  const std::vector<std::string> lines = f.log.lines();
-  ASSERT_EQ(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "");
-  EXPECT_EQ(lines[1].rfind("Erro: EOverflowError\r\nMensagem: ", 0), 0u) << lines[1];
-  EXPECT_EQ(lines[2], "");  // the posted body, as the verdict on a refused batch logs it
-  EXPECT_EQ(lines[3], "[Venda= 501]JSON_INVALIDO");
-  EXPECT_EQ(f.stored("varenta_ultvenda"), 501);
+  struct Case {
+    const char* name;
+    std::vector<VendaRow> rows;  // sale `venda`, followed by the plain sale venda + 1
+    std::string message;
+  };
+  const std::string beyond = "1000000000000000.00";
+  const std::string unreadable = "Erro: EOverflowError\r\nMensagem: Decimal overflow: " + beyond;
+  const auto line = [](int venda, int sequencial) {
+    return VendaRow{.sequencial = sequencial, .venda = venda, .numerocoo = venda};
+  };
+  std::vector<VendaRow> overflowing;
+  for (int sequencial = 1; sequencial <= 93; ++sequencial) {
+    overflowing.push_back(line(501, sequencial));
+    overflowing.back().precounitario = overflowing.back().subtotal = overflowing.back().precototal =
+        overflowing.back().precoautomatico = "9999999999999.99";
+  }
+  std::vector<Case> cases = {
+      {"a sum that overflows", overflowing, "Erro: EOverflowError\r\nMensagem: Decimal overflow: sum"},
+      {"on the first line", {line(503, 101), line(503, 102)}, unreadable},
+      {"on a later line", {line(505, 103), line(505, 104)}, unreadable},
+      {"on the surcharge", {line(507, 105), line(507, 106)}, unreadable},
+  };
+  cases[1].rows[0].precototal = beyond;
+  cases[2].rows[1].precototal = beyond;
+  cases[3].rows[1].codigoproduto = "XXACRESCIMOXX";
+  cases[3].rows[1].subtotal = beyond;
+  for (const Case& c : cases) {
+    for (const VendaRow& row : c.rows) insert(f.database, row);
+    insertPlainSales(f.database, c.rows[0].venda + 1, 1);
+  }
 
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string numero = std::to_string(c.rows[0].venda);
+    f.log.clear();
+    run();
+    std::vector<JournalEntry> posts = f.newRequests();
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(posts[0].path, movimientos("1"));
+    EXPECT_EQ(posts[0].body, "");
+    // The posted body again, as the verdict on a refused batch logs it.
+    EXPECT_EQ(f.log.lines(),
+              (std::vector<std::string>{"", c.message, "", "[Venda= " + numero + "]JSON_INVALIDO"}));
+    EXPECT_EQ(f.stored("varenta_ultvenda"), c.rows[0].venda);
+
+    run();
+    posts = f.newRequests();
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_EQ(numeroOf(posts[0].body), std::to_string(c.rows[0].venda + 1));
+  }
+}
+
+// A store's texts may hold control characters (a product name with 0x01, even 0x00): the movement
+// escapes them as JSON requires, and the cloud takes it.
+TEST_F(NewSaleExportTest, ControlCharactersOfTheStoresTextsAreEscaped) {
+  f.database.exec(
+      "update produtos set produto = 'DIPI' || ascii_char(1) || 'RONA' || ascii_char(0) || ascii_char(9) || "
+      "'500MG' || ascii_char(31) where codigo = '7891000100103'");
+  insertPlainSales(f.database, 301, 1);
   run();
-  posts = f.newRequests();
+  const std::vector<JournalEntry> posts = f.newRequests();
   ASSERT_EQ(posts.size(), 1u);
-  EXPECT_EQ(numeroOf(posts[0].body), "502");
+  EXPECT_EQ(posts[0].body, head("10:00:00", "301", "0", "0", "10", "null", 1, "VENDA NA LOJA-DINHEIRO") +
+                               detalle("100103", "7891000100103", R"(DIPI\u0001RONA\u0000\t500MG\u001F)", "1",
+                                       "10", "10", "0") +
+                               R"(],"pagos":[)" + pago(9, "10") + "]}]");
+  EXPECT_EQ(f.log.lines(), std::vector<std::string>{"[Venda= 301]Ok:1"});
 }
 
 }  // namespace

@@ -13,9 +13,16 @@ Decimal firstAmount(Query& query, const char* column) {
   return query.field(column).asDecimal();
 }
 
-SaleLine readSaleLine(const Query& query) {
+SaleLine readSaleNumbering(const Query& query) {
   SaleLine line;
   line.venda = query.field("venda").asInteger();
+  line.numeroserie = query.field("numeroserie").asString();
+  line.numerocoo = query.field("numerocoo").asString();
+  return line;
+}
+
+SaleLine readSaleLine(const Query& query) {
+  SaleLine line = readSaleNumbering(query);
   line.datahora = query.field("datahora").asDateTime();
   line.cic = query.field("cic").asString();
   line.codigoproduto = query.field("codigoproduto").asString();
@@ -27,8 +34,6 @@ SaleLine readSaleLine(const Query& query) {
   line.desconto = query.field("desconto").asDecimal();
   line.precototal = query.field("precototal").asDecimal();
   line.precoautomatico = query.field("precoautomatico").asDecimal();
-  line.numeroserie = query.field("numeroserie").asString();
-  line.numerocoo = query.field("numerocoo").asString();
   return line;
 }
 

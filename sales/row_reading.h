@@ -20,6 +20,10 @@ Decimal firstAmount(Query& query, const char* column);
 // The current row of a line statement.
 SaleLine readSaleLine(const Query& query);
 
+// Of the current row of a line statement, only what the movement number is made of (venda,
+// numeroserie, numerocoo): it reads even when the row's amounts cannot be read.
+SaleLine readSaleNumbering(const Query& query);
+
 // The current row of a payment statement.
 PaymentRow readPaymentRow(const Query& query);
 

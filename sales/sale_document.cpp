@@ -77,27 +77,28 @@ std::optional<SaleDocument> buildSaleDocument(const SaleDocumentSource& source, 
   q.open();
   if (q.eof()) return std::nullopt;
 
+  // Where the movement goes and what the log calls it come from the first line's texts alone, so
+  // that a line whose amounts cannot be read is a failed build of its sale like any other.
   SaleDocument document;
   document.caixa = q.field("terminal").asString();
-  document.numero = movementNumber(MovementKind::kSale, readSaleLine(q));
-
-  SaleAmounts amounts;
-  amounts.acressimo = firstAmount(forSale(q2, kSurchargeSql, venda), "acressimo");
-  amounts.taxaentrega = firstAmount(forSale(q2, kDeliveryFeeSql, venda), "taxaentrega");
-  forSale(q2, kExtraDiscountSql, venda).setString("codigoproduto", "XXDESCONTOXX");
-  amounts.desconto = firstAmount(q2, "desconto");
-  // All rows live, or all cancelled at one moment, give one state; more than one makes the sale
-  // partially cancelled, and its cash payment then includes the cancelled amount.
-  forSale(q2, kCancellationStatesSql, venda).open();
-  const bool partiallyCancelled = q2.recordCount() >= 2;
-  if (partiallyCancelled)
-    amounts.totalcancelamentoparcial =
-        firstAmount(forSale(q2, kCancelledAmountSql, venda), "totalcancelamentoparcial");
+  document.numero = movementNumber(MovementKind::kSale, readSaleNumbering(q));
 
   const std::optional<Movement> movement = guardedBuild(source.log, source.errorPrefix, [&] {
     MovementInput input;
+    SaleAmounts& amounts = input.amounts;
+    amounts.acressimo = firstAmount(forSale(q2, kSurchargeSql, venda), "acressimo");
+    amounts.taxaentrega = firstAmount(forSale(q2, kDeliveryFeeSql, venda), "taxaentrega");
+    forSale(q2, kExtraDiscountSql, venda).setString("codigoproduto", "XXDESCONTOXX");
+    amounts.desconto = firstAmount(q2, "desconto");
+    // All rows live, or all cancelled at one moment, give one state; more than one makes the sale
+    // partially cancelled, and its cash payment then includes the cancelled amount.
+    forSale(q2, kCancellationStatesSql, venda).open();
+    const bool partiallyCancelled = q2.recordCount() >= 2;
+    if (partiallyCancelled)
+      amounts.totalcancelamentoparcial =
+          firstAmount(forSale(q2, kCancelledAmountSql, venda), "totalcancelamentoparcial");
     input.kind = partiallyCancelled ? MovementKind::kPartiallyCancelledSale : MovementKind::kSale;
-    input.amounts = amounts;
+
     std::string lastState;
     for (; !q.eof(); q.next()) {
       input.lines.push_back(readSaleLine(q));

@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "base/text.h"
 #include "service/journal.h"
 
 namespace varenta {
@@ -23,7 +24,7 @@ LogFile::LogFile(Clock& clock, std::string directory, RegionalSettings settings)
 void LogFile::DoSaveLog(std::string_view message) {
   std::string line = regionalTimestamp(clock_.now(), settings_);
   line += " - ";
-  line += message;
+  line += withVisibleControls(message);
   const std::string bytes = regionalBytes(line, settings_) + "\r\n";
 
   std::lock_guard lock(fileLock());

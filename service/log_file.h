@@ -3,8 +3,10 @@
 // Every line is the local time stamp "dd/mm/yyyy hh:nn:ss" (with the regional settings' date and
 // time separators), " - ", the message and CR LF, in the settings' code page (Windows-1252 on the
 // stores' machines) without a byte-order mark; characters the code page lacks become a close
-// equivalent ("Łódź" is written "Lódz") or, when none is known, "?". Each call opens, appends and closes the
-// file, so operators may read or move it at any time.
+// equivalent ("Łódź" is written "Lódz") or, when none is known, "?". No control byte reaches the
+// file but the CR LF that breaks lines: a message's LF alone becomes CR LF, every other control
+// character (a NUL, a tab, a lone CR, DEL, U+0080 to U+009F) "<0xNN>" (withVisibleControls).
+// Each call opens, appends and closes the file, so operators may read or move it at any time.
 
 #include <string>
 #include <string_view>

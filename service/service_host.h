@@ -7,6 +7,7 @@
 // thread. What the log cannot take goes to the platform's event log (service/journal.h).
 
 #include <functional>
+#include <string>
 
 #include "service/command_line.h"
 #include "service/srv_varenta.h"
@@ -14,13 +15,18 @@
 namespace varenta {
 
 // What the host needs of the whole process, called before any thread exists (on Linux the control
-// signals are blocked in every thread, so that only the service thread's sigwait sees them).
+// signals are blocked in every thread, so that only the service thread's sigwait sees them, and a
+// missing log that root would create is made the service account's; see service_account.h).
 void prepareHostProcess();
 
 // Called by the cycle thread for every line it logs, to show the platform's service manager that the
 // cycle is getting on with its work: systemd's watchdog ping when a watchdog watches this process.
 // Empty when nothing watches.
 std::function<void()> cycleAlivePing();
+
+// Shows the service's status line where the platform's service manager shows one: systemd's
+// STATUS= on Linux. Empty where there is none (the Windows service control manager keeps no text).
+std::function<void(const std::string&)> statusReport();
 
 // Fires ServiceCreate first and ServiceDestroy last whatever happens between; returns the
 // process's exit status.

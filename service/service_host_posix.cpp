@@ -1,5 +1,6 @@
 #include <curl/curl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -11,6 +12,8 @@
 
 #include "base/paths.h"
 #include "service/journal.h"
+#include "service/log_file.h"
+#include "service/service_account.h"
 #include "service/service_host.h"
 #include "service/systemd_notify.h"
 #include "service/systemd_unit.h"
@@ -19,6 +22,7 @@ namespace varenta {
 
 const char* const kUsage =
     "usage: prjSrvVarenta [/INSTALL | /UNINSTALL] [/SILENT] | /CONSOLE | /VENDA <number> | /MARCAS\n"
+    "       | /SITUACAO\n"
     "  (no switch)  run the SrvVarenta service in the foreground until SIGTERM or SIGINT\n"
     "               (SIGUSR1 pauses it, SIGUSR2 continues it)\n"
     "  /CONSOLE     the same (for a command line that also works on Windows)\n"
@@ -27,6 +31,8 @@ const char* const kUsage =
     "  /SILENT      print no confirmation\n"
     "  /VENDA n     print the register and the batch text the sale export would post for sale n\n"
     "  /MARCAS      print the integration settings and sync marks (password masked)\n"
+    "  /SITUACAO    print what is waiting to be sent and the log's latest errors (status 0 in\n"
+    "               step, 3 work waiting, 1 database unreachable)\n"
     "Switches may start with \"/\" or \"-\", in any letter case.\n";
 
 namespace {
@@ -47,10 +53,8 @@ ControlRequest nextControlRequest(const sigset_t& signals) {
     if (sigwait(&signals, &signal) != 0) continue;
     switch (signal) {
       case SIGUSR1:
-        notifySystemd("STATUS=Serviço pausado");
         return ControlRequest::Pause;
       case SIGUSR2:
-        notifySystemd(kRunningStatus);
         return ControlRequest::Continue;
       case SIGTERM:
       case SIGINT:
@@ -108,10 +112,24 @@ void prepareHostProcess() {
   const sigset_t signals = controlSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (geteuid() == 0) {
+    // A technician's command run as root beside a service that runs as its own account.
+    try {
+      const std::string directory = executableDir();
+      if (const auto account = serviceAccountFor(directory))
+        createLogForAccount(LogFile(systemClock(), directory).path(), *account);
+    } catch (const std::exception&) {
+      // The directory cannot be found: making the log says so, where it is reported.
+    }
+  }
 }
 
 std::function<void()> cycleAlivePing() {
   return watchdogPingPeriod().count() > 0 ? pingWatchdog : std::function<void()>();
+}
+
+std::function<void(const std::string&)> statusReport() {
+  return [](const std::string& text) { notifySystemd("STATUS=" + text); };
 }
 
 int runHost(TSrvVarenta& service, const CommandLine& commandLine) {

@@ -51,9 +51,28 @@ void store(unsigned char* at, T value) {
   std::memcpy(at, &value, sizeof value);
 }
 
+// The exact text of value × 10^scale (scale < 0): "1000000000000000.00".
+std::string scaledText(std::int64_t value, int scale) {
+  const auto magnitude =
+      value < 0 ? std::uint64_t{0} - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  std::string digits = std::to_string(magnitude);
+  const auto decimals = static_cast<std::size_t>(-scale);
+  if (digits.size() <= decimals) digits.insert(0, decimals + 1 - digits.size(), '0');
+  digits.insert(digits.size() - decimals, ".");
+  return value < 0 ? "-" + digits : digits;
+}
+
+// A scaled number beyond what Decimal holds (NUMERIC(15,2) takes 1000000000000000.00, and an
+// amount of ten-thousandths stops at 922337203685477.5807) is kept as its exact text. Reading it as
+// an amount then fails where the amount is read, inside the work of the one record that holds it,
+// instead of failing the whole statement, and with it every task that runs it.
 Field::Value numberValue(std::int64_t value, int scale) {
   if (scale == 0) return value;
-  return Decimal::fromScaled(value, scale);
+  try {
+    return Decimal::fromScaled(value, scale);
+  } catch (const EOverflowError&) {
+    return scaledText(value, scale);
+  }
 }
 
 std::string readBlob(Firebird::IAttachment* attachment, Firebird::ITransaction* transaction, ISC_QUAD id) {

@@ -19,7 +19,8 @@ class Field {
     DateTime value;
     DateKind kind;
   };
-  // Integers keep their exactness; scaled numbers (NUMERIC, DECIMAL) are held with four places.
+  // Integers keep their exactness; scaled numbers (NUMERIC, DECIMAL) are held with four places, or,
+  // beyond Decimal's range, as their exact text, which asDecimal() refuses with EOverflowError.
   using Value = std::variant<std::monostate, std::int64_t, Decimal, double, std::string, Moment, bool>;
 
   Field() = default;

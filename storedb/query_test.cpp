@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "base/error.h"
 #include "storedb/connection.h"
@@ -129,6 +130,19 @@ TEST_F(QueryTest, ParametersBindByKindAndColumnsReadBack) {
   EXPECT_EQ(q.field("ts").asDateTime(), DateTime::fromParts(2024, 6, 20, 14, 5, 3, 250));
   EXPECT_EQ(q.field("t").asString(), "14:05:03");
   EXPECT_EQ(q.field("qty").asDecimal(), Decimal::parse("12.345"));
+
+  // Scaled values beyond what Decimal holds, which the database takes: the statement reads, and
+  // only reading them as amounts fails.
+  q.setSql(
+      "select cast(1000000000000000.00 as numeric(18,2)) as big, "
+      "cast('-92233720368547758.08' as numeric(18,2)) as lowest, 7 as n from rdb$database");
+  q.open();
+  for (const auto& [column, text] :
+       {std::pair{"big", "1000000000000000.00"}, {"lowest", "-92233720368547758.08"}}) {
+    EXPECT_EQ(q.field(column).asString(), text);
+    EXPECT_THROW(q.field(column).asDecimal(), EOverflowError) << column;
+  }
+  EXPECT_EQ(q.field("n").asInteger(), 7);
 }
 
 TEST_F(QueryTest, NamesInsideQuotesAreTextAndARepeatedNameBindsEverywhere) {

@@ -77,6 +77,10 @@ void GetCredenciaisVarenta(const SettingsLoad& load) {
       load.log.DoSaveLog("Ajuste na data de inicio Varenta no banco do Olvessa");
       q.clearSql();
     }
+    // Without a start date and a closing mark (a store set up by hand), the closing would begin
+    // at the zero date and close one empty day per tick for decades' worth of ticks, the sales
+    // waiting all along: it begins at the start date just set.
+    if (s.ultCaixa.isZero()) s.ultCaixa = s.dataInicio;
     q.clearSql();
   } catch (const std::exception&) {
     load.log.DoSaveLog("Falha ao tentar recuperar os dados da Varenta do banco do Olvessa");

@@ -141,8 +141,15 @@ void CloudStandIn::handle(const httplib::Request& request, httplib::Response& re
   const std::string query = question == std::string::npos ? "" : request.target.substr(question + 1);
   if (path.starts_with("/standin/")) return control(path, request, response);
 
-  journal_.append({request.method, received, query, sentHeaders(request.headers), request.body});
+  const int id =
+      journal_.append({request.method, received, query, sentHeaders(request.headers), request.body});
+  // The server sends 200 for an answer that names no status.
+  if (respond(path, query, request, response))
+    journal_.appendStatus(id, response.status == -1 ? 200 : response.status);
+}
 
+bool CloudStandIn::respond(const std::string& path, const std::string& query, const httplib::Request& request,
+                           httplib::Response& response) {
   StandInForcing forcing;
   if (takeForcing(forcing)) {
     if (forcing.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(forcing.delayMs));
@@ -150,7 +157,7 @@ void CloudStandIn::handle(const httplib::Request& request, httplib::Response& re
       // The headers promise a body that never comes: the client sees the connection break.
       response.set_content_provider(64, kJson,
                                     [](std::size_t, std::size_t, httplib::DataSink&) { return false; });
-      return;
+      return false;
     }
     if (forcing.status != 0) {
       response.status = forcing.status;
@@ -163,10 +170,11 @@ void CloudStandIn::handle(const httplib::Request& request, httplib::Response& re
       } else {
         response.set_content(forcing.body, kJson);
       }
-      return;
+      return true;
     }
   }
   answer(path, query, request, response);
+  return true;
 }
 
 void CloudStandIn::control(const std::string& path, const httplib::Request& request,

@@ -48,6 +48,9 @@ class CloudStandIn {
  private:
   void route();
   void handle(const httplib::Request& request, httplib::Response& response);
+  // Answers a request of the cloud's API; false when the answer is broken off on purpose.
+  bool respond(const std::string& path, const std::string& query, const httplib::Request& request,
+               httplib::Response& response);
   void control(const std::string& path, const httplib::Request& request, httplib::Response& response);
   bool takeForcing(StandInForcing& forcing);
   void answer(const std::string& path, const std::string& query, const httplib::Request& request,

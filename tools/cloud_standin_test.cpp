@@ -61,7 +61,21 @@ TEST(CloudStandInTest, RefusesRequestsOutsideTheCloudsContract) {
     EXPECT_EQ(result->status, c.status) << c.target;
     EXPECT_EQ(result->body, c.answer) << c.target;
   }
-  EXPECT_EQ(standIn.journal().size(), std::size(cases));  // refused requests are journaled too
+  // Refused requests are journaled too, each with the status it was answered.
+  const auto journal = standIn.journal();
+  ASSERT_EQ(journal.size(), std::size(cases));
+  for (std::size_t i = 0; i < journal.size(); ++i)
+    EXPECT_EQ(journal[i].status, cases[i].status) << cases[i].target;
+
+  // A forced answer is journaled with its status; one broken off on purpose has none.
+  standIn.force({.status = 503, .times = 1});
+  EXPECT_TRUE(client.Get(store + "/solicitudes/movimientos", valid));
+  standIn.force({.close = true, .times = 1});
+  EXPECT_FALSE(client.Get(store + "/solicitudes/movimientos", valid));
+  const auto forced = standIn.journal();
+  ASSERT_EQ(forced.size(), std::size(cases) + 2);
+  EXPECT_EQ(forced[std::size(cases)].status, 503);
+  EXPECT_EQ(forced[std::size(cases) + 1].status, 0);
 }
 
 // A base URL written with a trailing slash doubles the first slash of every path; front servers

@@ -176,8 +176,14 @@ void checkClosing(const Node& record) {
     fail("CAMPO_INVALIDO", record.fieldOf("fechaVentas"));
 }
 
+// A "\u" escape the writer makes: a control character without a short escape, in upper-case hex.
+bool isControlEscape(std::string_view hex) {
+  static const std::regex kControl("00(0[0-7BEF]|1[0-9A-F])");
+  return std::regex_match(hex.begin(), hex.end(), kControl);
+}
+
 // The movement is the writer's compact form: no blank outside strings, and inside them only its
-// eight escapes (a slash always escaped, no character as \u).
+// eight short escapes (a slash always escaped) and "\u00XX" for the other control characters.
 bool isCompact(std::string_view body) {
   bool inString = false;
   for (std::size_t i = 0; i < body.size(); ++i) {
@@ -189,8 +195,15 @@ bool isCompact(std::string_view body) {
       inString = false;
     } else if (c == '/') {
       return false;
-    } else if (c == '\\' && std::string_view("btnfr\"/\\").find(body[++i]) == std::string_view::npos) {
-      return false;  // the parser already saw that a character follows every backslash
+    } else if (c == '\\') {
+      // The parser already saw that a character follows every backslash, and four after a "u".
+      const char escaped = body[++i];
+      if (escaped == 'u') {
+        if (!isControlEscape(body.substr(i + 1, 4))) return false;
+        i += 4;
+      } else if (std::string_view("btnfr\"/\\").find(escaped) == std::string_view::npos) {
+        return false;
+      }
     }
   }
   return true;

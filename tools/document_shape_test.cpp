@@ -41,6 +41,8 @@ TEST(DocumentShapeTest, AcceptsWellFormedDocuments) {
       std::nullopt);
   EXPECT_EQ(checkMovementBatch(replaced(kMovement, "DIPIRONA", "DIPIRONA 1G\\/10 \\\"\\\\\\t\xC3\x87")),
             std::nullopt);
+  EXPECT_EQ(checkMovementBatch(replaced(kMovement, "DIPIRONA", R"(DIPIRONA\u0000\u0001\u000B\u001F)")),
+            std::nullopt);
   EXPECT_EQ(checkMovementBatch(
                 replaced(kMovement, R"("ultimosDigitosTarjeta":4321)", R"("ultimosDigitosTarjeta":"4321")")),
             std::nullopt);
@@ -90,11 +92,14 @@ TEST(DocumentShapeTest, NamesTheFaultOfAMovementBatch) {
       {R"("codigoTipoPago":13)", R"("codigoTipoPago":11)", "TARJETA_EN_PAGO_SIN_TARJETA", "pagos[0]"},
       {R"("importe":4.5,"cotizacion":1})", R"("importe":4.5})", "CAMPO_FALTANTE_O_FUERA_DE_ORDEN",
        "pagos[1].cotizacion"},
-      // The compact text: no blank between tokens, a slash escaped, no character as \u.
+      // The compact text: no blank between tokens, a slash escaped, only a control character without a
+      // short escape as \u.
       {R"("numero":"15",)", R"("numero": "15",)", "FORMATO_INVALIDO", ""},
       {"}]}]", "}]}]\n", "FORMATO_INVALIDO", ""},
       {"DIPIRONA", "DIPIRONA 1G/10", "FORMATO_INVALIDO", ""},
-      {"DIPIRONA", R"(DIPIRONA \u00c7)", "FORMATO_INVALIDO", ""},
+      {"DIPIRONA", R"(DIPIRONA \u00C7)", "FORMATO_INVALIDO", ""},
+      {"DIPIRONA", R"(DIPIRONA \u0009)", "FORMATO_INVALIDO", ""},
+      {"DIPIRONA", R"(DIPIRONA \u001f)", "FORMATO_INVALIDO", ""},
   };
   for (const Case& c : cases) {
     const std::string body = c.from == kMovement ? "[{\"fecha\":" : replaced(kMovement, c.from, c.to);

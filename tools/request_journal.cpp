@@ -5,19 +5,22 @@
 #include <rapidjson/writer.h>
 
 #include <fstream>
+#include <map>
 
 #include "base/error.h"
 
 namespace varenta {
 namespace {
 
-std::string entryLine(const JournalEntry& entry) {
+std::string entryLine(int id, const JournalEntry& entry) {
   rapidjson::StringBuffer buffer;
   rapidjson::Writer<rapidjson::StringBuffer> writer(buffer);
   const auto text = [&writer](const std::string& value) {
     writer.String(value.data(), static_cast<rapidjson::SizeType>(value.size()));
   };
   writer.StartObject();
+  writer.Key("id");
+  writer.Int(id);
   writer.Key("method");
   text(entry.method);
   writer.Key("path");
@@ -46,11 +49,14 @@ std::string textMember(const rapidjson::Value& object, const char* name) {
   return std::string(member->value.GetString(), member->value.GetStringLength());
 }
 
-JournalEntry entryOf(const std::string& line) {
-  rapidjson::Document document;
-  document.Parse(line.data(), line.size());
-  if (document.HasParseError() || !document.IsObject())
-    throw EInOutError("journal line is not JSON: " + line);
+int idOf(const rapidjson::Value& object, const std::string& line) {
+  const auto member = object.FindMember("id");
+  if (member == object.MemberEnd() || !member->value.IsInt())
+    throw EInOutError("journal line without id: " + line);
+  return member->value.GetInt();
+}
+
+JournalEntry entryOf(const rapidjson::Document& document, const std::string& line) {
   JournalEntry entry{textMember(document, "method"),
                      textMember(document, "path"),
                      textMember(document, "query"),
@@ -71,9 +77,18 @@ JournalEntry entryOf(const std::string& line) {
 
 }  // namespace
 
-void RequestJournal::append(const JournalEntry& entry) {
-  const std::string line = entryLine(entry);
+int RequestJournal::append(const JournalEntry& entry) {
   std::lock_guard lock(mutex_);
+  write(entryLine(++last_id_, entry));
+  return last_id_;
+}
+
+void RequestJournal::appendStatus(int id, int status) {
+  std::lock_guard lock(mutex_);
+  write("{\"id\":" + std::to_string(id) + ",\"status\":" + std::to_string(status) + "}\n");
+}
+
+void RequestJournal::write(const std::string& line) {
   std::ofstream out(file_, std::ios::app | std::ios::binary);
   out << line;
   out.flush();
@@ -87,7 +102,23 @@ std::vector<JournalEntry> readJournal(const std::filesystem::path& file) {
     if (!std::filesystem::exists(file)) return entries;  // nothing received yet
     throw EInOutError("cannot read the journal " + file.string());
   }
-  for (std::string line; std::getline(in, line);) entries.push_back(entryOf(line));
+  std::map<int, std::size_t> at;  // id -> its entry
+  for (std::string line; std::getline(in, line);) {
+    rapidjson::Document document;
+    document.Parse(line.data(), line.size());
+    if (document.HasParseError() || !document.IsObject())
+      throw EInOutError("journal line is not JSON: " + line);
+    const int id = idOf(document, line);
+    const auto status = document.FindMember("status");
+    if (status == document.MemberEnd()) {
+      at[id] = entries.size();
+      entries.push_back(entryOf(document, line));
+    } else if (const auto entry = at.find(id); entry != at.end() && status->value.IsInt()) {
+      entries[entry->second].status = status->value.GetInt();
+    } else {
+      throw EInOutError("journal status line without its request: " + line);
+    }
+  }
   return entries;
 }
 

@@ -1,10 +1,11 @@
 #pragma once
 // The stand-in's journal: every request it receives, appended as one JSON line
-//   {"method":"POST","path":"/api-minoristas/...","query":"estado=ACEPTADA",
+//   {"id":7,"method":"POST","path":"/api-minoristas/...","query":"estado=ACEPTADA",
 //    "headers":[["Accept","application/json, ..."],...],"body":"..."}
-// with path and query exactly as they came on the request line and the body's bytes unchanged.
-// A line is written whole and flushed before the request is answered, so a reader that has its
-// answer also finds its line.
+// with path and query exactly as they came on the request line and the body's bytes unchanged,
+// and, once the answer is ready, the status it gives: {"id":7,"status":200}. Both lines are
+// written whole and flushed before the answer goes out, so a reader that has its answer also
+// finds them; an answer broken off has no status line.
 
 #include <filesystem>
 #include <mutex>
@@ -20,17 +21,22 @@ struct JournalEntry {
   std::string query;
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
+  int status = 0;  // the answer's; 0 while there is none (not yet given, or broken off)
 };
 
 class RequestJournal {
  public:
   explicit RequestJournal(std::filesystem::path file) : file_(std::move(file)) {}
 
-  // Throws EInOutError when the line cannot be written.
-  void append(const JournalEntry& entry);
+  // Each throws EInOutError when its line cannot be written. append answers the request's id.
+  int append(const JournalEntry& entry);
+  void appendStatus(int id, int status);
 
  private:
+  void write(const std::string& line);
+
   std::mutex mutex_;
+  int last_id_ = 0;
   std::filesystem::path file_;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <map>
 #include <set>
 
@@ -12,7 +13,8 @@ using std::chrono::days;
 
 constexpr const char* kStoreWide = "9999";
 
-// JSON text of the movement: the eight escapes, every other character as it is.
+// JSON text of the movement: the eight escapes, "\u00XX" for the other control characters, every
+// other character as it is.
 std::string str(std::string_view text) {
   std::string out = "\"";
   for (char c : text) {
@@ -42,7 +44,13 @@ std::string str(std::string_view text) {
         out += "\\r";
         break;
       default:
-        out += c;
+        if (static_cast<unsigned char>(c) < 0x20) {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\u%04X", static_cast<unsigned>(c));
+          out += escaped;
+        } else {
+          out += c;
+        }
     }
   }
   return out + "\"";

@@ -40,12 +40,17 @@ PostTally tallyPosts(const std::vector<ExpectedPost>& expected, const std::vecto
   struct Group {
     std::vector<const ExpectedPost*> posts;
     int seen = 0;
+    int accepted = 0;  // answered 2xx: a post the cloud refused, or never answered, delivered nothing
+    void count(const JournalEntry& entry) {
+      ++seen;
+      if (entry.status >= 200 && entry.status < 300) ++accepted;
+    }
   };
   std::map<Key, Group> exact;
-  std::vector<std::pair<const ExpectedPost*, int>> drawn;  // texts with a drawn number: one each
+  std::vector<std::pair<const ExpectedPost*, Group>> drawn;  // texts with a drawn number: one each
   for (const ExpectedPost& p : expected) {
     if (p.body.find("<N9>") != std::string::npos)
-      drawn.push_back({&p, 0});
+      drawn.push_back({&p, Group{{&p}}});
     else
       exact[{p.endpoint, p.caixa, p.body}].posts.push_back(&p);
   }
@@ -55,14 +60,14 @@ PostTally tallyPosts(const std::vector<ExpectedPost>& expected, const std::vecto
     ++tally.posts;
     const auto found = exact.find({post.endpoint, post.caixa, post.entry->body});
     if (found != exact.end()) {
-      ++found->second.seen;
+      found->second.count(*post.entry);
       continue;
     }
     bool matched = false;
-    for (auto& [p, seen] : drawn) {
+    for (auto& [p, group] : drawn) {
       if (p->endpoint == post.endpoint && p->caixa == post.caixa &&
           matchesExpected(p->body, post.entry->body)) {
-        ++seen;
+        group.count(*post.entry);
         matched = true;
         break;
       }
@@ -73,15 +78,13 @@ PostTally tallyPosts(const std::vector<ExpectedPost>& expected, const std::vecto
   // Missing and extra copies, reported in the order of the expected run.
   std::map<const ExpectedPost*, int> shortBy;
   std::map<const ExpectedPost*, int> overBy;
-  for (auto& [key, group] : exact) {
+  const auto shortAndOver = [&](const Group& group) {
     const int want = static_cast<int>(group.posts.size());
-    for (int i = group.seen; i < want; ++i) shortBy[group.posts[i]] = 1;
+    for (int i = group.accepted; i < want; ++i) shortBy[group.posts[i]] = 1;
     if (group.seen > want) overBy[group.posts.front()] = group.seen - want;
-  }
-  for (auto& [p, seen] : drawn) {
-    if (seen == 0) shortBy[p] = 1;
-    if (seen > 1) overBy[p] = seen - 1;
-  }
+  };
+  for (const auto& [key, group] : exact) shortAndOver(group);
+  for (const auto& [p, group] : drawn) shortAndOver(group);
   for (const ExpectedPost& p : expected) {
     if (shortBy.count(&p)) tally.missing.push_back(&p);
     if (const auto o = overBy.find(&p); o != overBy.end()) tally.extras.push_back({&p, o->second});

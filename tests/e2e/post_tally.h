@@ -1,8 +1,8 @@
 #pragma once
 // The tally of what reached the stand-in against what was expected: every movement or closing the
 // journal holds is matched to the expected post with the same endpoint, register and exact text.
-// Expected posts that never came are missing; journaled posts that match nothing are unexpected;
-// an expected post that came more often than expected counts its extra copies (duplicates).
+// Expected posts the stand-in never accepted (answered 2xx) are missing; journaled posts that match nothing
+// are unexpected; an expected post that came more often than expected counts its extra copies (duplicates).
 
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ struct PostTally {
     int times;
   };
   int posts = 0;                             // movements and closings in the journal
-  std::vector<const ExpectedPost*> missing;  // in expected order
+  std::vector<const ExpectedPost*> missing;  // never accepted, in expected order
   std::vector<std::string> unexpected;       // "<register> <endpoint>: <body>"
   std::vector<Extra> extras;                 // in expected order
   int duplicates() const;
@@ -38,7 +38,7 @@ std::vector<JournaledPost> journaledPosts(const std::vector<JournalEntry>& journ
 
 // What the marks claim and the journal does not show: a sale at or below the sale mark, a
 // cancellation at or below the cancellation mark, or a closing of a day before the closing mark
-// that never reached the stand-in. The marks must be read before the journal.
+// that the stand-in never accepted. The marks must be read before the journal.
 std::vector<std::string> marksAheadOfPosts(const Store& store, const ExpectedRun& run, const Marks& marks,
                                            const std::vector<JournalEntry>& journal);
 

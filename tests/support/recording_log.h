@@ -2,6 +2,7 @@
 // RecordingLog: a ServiceLog that keeps the messages in memory, in order, for the test to read back.
 // Thread-safe.
 
+#include <atomic>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@ class RecordingLog : public ServiceLog {
     std::lock_guard lock(mutex_);
     lines_.emplace_back(message);
   }
+  void stillWorking() override { ++still_working_; }
   std::vector<std::string> lines() const {
     std::lock_guard lock(mutex_);
     return lines_;
@@ -24,11 +26,15 @@ class RecordingLog : public ServiceLog {
   void clear() {
     std::lock_guard lock(mutex_);
     lines_.clear();
+    still_working_ = 0;
   }
+  // How often the work said it went on between lines.
+  int stillWorkingCalls() const { return still_working_; }
 
  private:
   mutable std::mutex mutex_;
   std::vector<std::string> lines_;
+  std::atomic<int> still_working_{0};
 };
 
 }  // namespace varenta
