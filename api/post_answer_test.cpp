@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/json_depth.h"
 #include "tests/support/recording_log.h"
 
 namespace varenta {
@@ -41,6 +42,8 @@ TEST(PostAnswerTest, OnlyTheCloudsJudgementOfTheDocumentCounts) {
       {"200", "<html><body>Portal de acesso</body></html>", false},  // a captive portal
       {"200", "", false},
       {"200", "{\"idLote\":\"\xC3\"}", false},  // not UTF-8: not text the cloud wrote
+      // Nested beyond what is read: not JSON.
+      {"200", "[" + std::string(kMaxJsonDepth, '[') + "]" + std::string(kMaxJsonDepth, ']'), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.status + " " + c.body);

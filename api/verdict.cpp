@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/json_depth.h"
 #include "base/text.h"
 
 namespace varenta {
@@ -89,12 +90,10 @@ std::string VerificarErroJSON(std::string_view answer, std::string_view postedBo
   Reading reading;
   try {
     rapidjson::Document document;
-    // Iterative parsing: a deeply nested answer must not exhaust the stack. Invalid UTF-8 is not
-    // text the answer could have meant, so it counts as not JSON.
-    constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag |
-                                rapidjson::kParseValidateEncodingFlag;
-    document.Parse<kFlags>(answer.data(), answer.size());
-    if (document.HasParseError()) return std::string(kInvalidJson);
+    // Invalid UTF-8 is not text the answer could have meant, so it counts as not JSON, as does an
+    // answer nested too deep.
+    constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
+    if (!parseJsonWithinDepth<kFlags>(document, answer)) return std::string(kInvalidJson);
     reading = read(document, answer);
   } catch (const std::exception& failure) {
     return std::string(kProcessingError) + failure.what();

@@ -12,6 +12,7 @@
 
 #include "base/error.h"
 #include "base/iso8601.h"
+#include "base/json_depth.h"
 #include "base/regional.h"
 #include "base/text.h"
 #include "closing/reenvia_caixa.h"
@@ -114,11 +115,8 @@ ListOutcome answerList(const ResendPollContext& context, const ResendList& list,
                        const std::function<bool(const ResendRequest&)>& answer) {
   const TaskContext& task = context.task;
   rapidjson::Document parsed;
-  // Numbers stay the text they were written with, so a register 2 reads as "2"; iterative parsing
-  // keeps a deeply nested answer from exhausting the stack.
-  parsed.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag>(body.data(),
-                                                                                       body.size());
-  if (parsed.HasParseError()) {
+  // Numbers stay the text they were written with, so a register 2 reads as "2".
+  if (!parseJsonWithinDepth<rapidjson::kParseNumbersAsStringsFlag>(parsed, body)) {
     context.hold.hold(task.clock.now());
     task.log.DoSaveLog(std::string("Reenvio: a resposta de ") + list.name + " não é JSON: " + excerpt(body));
     return ListOutcome::NotJson;
