@@ -35,4 +35,7 @@ std::string regionalTimestamp(DateTime at, const RegionalSettings& settings = ho
 // (Windows only) through the system's conversion, "?" for what it cannot hold.
 std::string regionalBytes(std::string_view utf8, const RegionalSettings& settings = hostRegionalSettings());
 
+// The log's bytes, in the settings' code page, as UTF-8 (for an operator reading the log back).
+std::string regionalText(std::string_view bytes, const RegionalSettings& settings = hostRegionalSettings());
+
 }  // namespace varenta

@@ -13,4 +13,8 @@ std::string regionalBytes(std::string_view utf8, const RegionalSettings&) {
   return utf8ToCp1252(utf8);
 }
 
+std::string regionalText(std::string_view bytes, const RegionalSettings&) {
+  return cp1252ToUtf8(bytes);
+}
+
 }  // namespace varenta

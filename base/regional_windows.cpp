@@ -2,6 +2,7 @@
 
 #include "base/regional.h"
 #include "base/text.h"
+#include "base/utf16.h"
 
 namespace varenta {
 namespace {
@@ -51,6 +52,15 @@ std::string regionalBytes(std::string_view utf8, const RegionalSettings& setting
   std::string bytes(static_cast<size_t>(length), '\0');
   WideCharToMultiByte(settings.codePage, 0, wide.data(), units, bytes.data(), length, "?", nullptr);
   return bytes;
+}
+
+std::string regionalText(std::string_view bytes, const RegionalSettings& settings) {
+  if (settings.codePage == 1252 || bytes.empty()) return cp1252ToUtf8(bytes);
+  const int size = static_cast<int>(bytes.size());
+  const int units = MultiByteToWideChar(settings.codePage, 0, bytes.data(), size, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(units), L'\0');
+  MultiByteToWideChar(settings.codePage, 0, bytes.data(), size, wide.data(), units);
+  return narrow(wide);
 }
 
 }  // namespace varenta

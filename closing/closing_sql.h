@@ -5,15 +5,26 @@
 // too; comparing the bare column left them out of every register's record (and a resend of
 // register 1 found none of those sales) while the store-wide record counted them.
 
+#include <string>
+#include <string_view>
+
 namespace varenta {
 
+// The lines a day's closing totals as sold: live lines of a finished day, pseudo-lines left out. A
+// day without one is closed without a post, and whoever tells an operator which days are still to
+// close counts such days with the same text.
+inline constexpr std::string_view kClosingLiveLines =
+    "V.CANCELAMENTO IS NULL AND V.CODIGOPRODUTO NOT IN "
+    "('XXDESCONTOXX','XXACRESCIMOXX','XXENTREGAXX','RECARGACELULAR') AND V.DATA < CURRENT_DATE";
+
 // The live totals of every register on :VARENTA_ULTCAIXA, one row per register.
-inline constexpr const char* kClosingLiveTotals =
-    "SELECT V.DATA, SUM(IIF(V.PRECOTOTAL = 0.00, V.PRECOAUTOMATICO, V.PRECOTOTAL)) AS VALOR, "
-    "COUNT(DISTINCT(V.VENDA)) AS QUANTIDADE, COALESCE(V.TERMINAL, 1) AS TERMINAL FROM VENDAS V "
-    "WHERE V.CANCELAMENTO IS NULL AND V.CODIGOPRODUTO NOT IN "
-    "('XXDESCONTOXX','XXACRESCIMOXX','XXENTREGAXX','RECARGACELULAR') AND V.DATA < CURRENT_DATE "
-    "AND V.DATA = :VARENTA_ULTCAIXA GROUP BY 1, 4";
+inline const std::string kClosingLiveTotals =
+    std::string(
+        "SELECT V.DATA, SUM(IIF(V.PRECOTOTAL = 0.00, V.PRECOAUTOMATICO, V.PRECOTOTAL)) AS VALOR, "
+        "COUNT(DISTINCT(V.VENDA)) AS QUANTIDADE, COALESCE(V.TERMINAL, 1) AS TERMINAL FROM VENDAS V "
+        "WHERE ")
+        .append(kClosingLiveLines) +
+    " AND V.DATA = :VARENTA_ULTCAIXA GROUP BY 1, 4";
 
 // The cancelled lines of register :TERMINAL on :VARENTA_ULTCAIXA whose sales keep a live line.
 inline constexpr const char* kClosingPartialCancellations =

@@ -8,17 +8,18 @@
 #include "sales/export_session.h"
 #include "sales/movement_builder.h"
 #include "sales/row_reading.h"
+#include "sales/waiting_sql.h"
 
 namespace varenta {
 namespace {
 
 // Ordered by code: without it the database may yield any code above the mark first, and the mark
 // would then jump past the lower ones.
-constexpr const char* kNextCancellationSql =
-    "select first 1 coalesce(v.venda, 0) as venda, coalesce(v.codigocancelamento, 0) as "
-    "codigocancelamento from  vendas v where v.codigocancelamento > :varenta_ultcancelamento and   "
-    "v.data  >= :datainicio and   v.codigoproduto not in ('XXDESCONTOXX',  'XXACRESCIMOXX',  "
-    "'XXENTREGAXX',  'RECARGACELULAR')"
+const std::string kNextCancellationSql =
+    std::string(
+        "select first 1 coalesce(v.venda, 0) as venda, coalesce(v.codigocancelamento, 0) as "
+        "codigocancelamento from  vendas v where ")
+        .append(kCancellationWaiting) +
     " order by v.codigocancelamento";
 // The last code of the run of this sale's codes that starts at the code found: a code of another
 // sale's line ends it. Each candidate looks only at the codes between the found one and itself.

@@ -1,19 +1,20 @@
 #include "sales/new_sale_export.h"
 
+#include <string>
+
 #include "api/post_answer.h"
 #include "sales/cancelled_sale_export.h"
 #include "sales/export_session.h"
 #include "sales/sale_document.h"
+#include "sales/waiting_sql.h"
 
 namespace varenta {
 namespace {
 
 // Ordered by number: without it the database may yield any sale above the mark first, and the
 // mark would then jump past the lower ones, which would never be sent.
-constexpr const char* kNextSaleSql =
-    "select first 1 coalesce(v.venda, 0) as venda from  vendas v where v.venda > :varenta_ultvenda "
-    "and   v.data  >= :datainicio and   v.codigoproduto not in ('XXDESCONTOXX',  'XXACRESCIMOXX',  "
-    "'XXENTREGAXX',  'RECARGACELULAR')"
+const std::string kNextSaleSql =
+    std::string("select first 1 coalesce(v.venda, 0) as venda from  vendas v where ").append(kSaleWaiting) +
     " order by v.venda";
 
 constexpr const char* kSaleMarkSql =

@@ -1,74 +1,18 @@
 #include "sales/operator_commands.h"
 
-#include <algorithm>
 #include <exception>
-#include <iostream>
 #include <optional>
-#include <vector>
 
 #include "base/clock.h"
-#include "base/error.h"
 #include "sales/sale_document.h"
-#include "storedb/ini_conn.h"
+#include "storedb/operator_session.h"
 
 namespace varenta {
-namespace {
-
-constexpr const char* kLoadFailed = "Falha ao tentar recuperar os dados da Varenta do banco do Olvessa";
-
-// The service's log lines, written for the operator instead.
-class OperatorLog : public ServiceLog {
- public:
-  explicit OperatorLog(std::ostream& err) : err_(err) {}
-  void DoSaveLog(std::string_view message) override {
-    err_ << message << '\n';
-    lines.emplace_back(message);
-  }
-  std::vector<std::string> lines;
-
- private:
-  std::ostream& err_;
-};
-
-// The objects the service keeps for its connection, for one command.
-struct Session {
-  StoreDb db;
-  VarentaSettings settings;
-  Timer timer;
-  TFBConn fbConn;
-  DatabaseLocation location;
-  bool connected = false;
-};
-
-// Connects and loads the settings as the cycle's connection step does; false when either fails (the
-// log has said why).
-bool connect(Session& session, const std::string& programDir, OperatorLog& log, std::ostream& err) {
-  // A refused attempt is reported on standard output, which carries only the command's answer.
-  std::streambuf* const standardOutput = std::cout.rdbuf(err.rdbuf());
-  struct Restore {
-    std::streambuf* buffer;
-    ~Restore() { std::cout.rdbuf(buffer); }
-  } restore{standardOutput};
-  IniConn({{session.db, session.settings, session.timer, systemClock(), log},
-           session.fbConn,
-           session.location,
-           session.connected,
-           programDir});
-  return session.connected && std::ranges::find(log.lines, kLoadFailed) == log.lines.end();
-}
-
-int failed(std::ostream& err, const std::exception& e) {
-  err << "prjSrvVarenta: " << errorTypeName(e) << ": " << e.what() << '\n';
-  return 1;
-}
-
-}  // namespace
-
 int inspectSale(const std::string& programDir, std::int64_t venda, std::ostream& out, std::ostream& err) {
   try {
-    Session session;
+    OperatorSession session;
     OperatorLog log(err);
-    if (!connect(session, programDir, log, err)) return 1;
+    if (!session.connect(programDir, log, err)) return 1;
     Clock& clock = systemClock();
     PseudoRandom random(static_cast<std::uint64_t>(clock.now().millisSinceZero()));
     const std::optional<SaleDocument> document = buildSaleDocument(
@@ -82,15 +26,15 @@ int inspectSale(const std::string& programDir, std::int64_t venda, std::ostream&
     out << document->caixa << '\n' << document->batch << '\n';
     return 0;
   } catch (const std::exception& e) {
-    return failed(err, e);
+    return operatorFailure(err, e);
   }
 }
 
 int printMarks(const std::string& programDir, std::ostream& out, std::ostream& err) {
   try {
-    Session session;
+    OperatorSession session;
     OperatorLog log(err);
-    if (!connect(session, programDir, log, err)) return 1;
+    if (!session.connect(programDir, log, err)) return 1;
     const VarentaSettings& s = session.settings;
     const char* const date = "dd/mm/yyyy";
     const char* const time = "dd/mm/yyyy hh:nn:ss";
@@ -111,7 +55,7 @@ int printMarks(const std::string& programDir, std::ostream& out, std::ostream& e
         << "varenta_verificareenvio=" << s.verificaReenvio.format(time) << '\n';
     return 0;
   } catch (const std::exception& e) {
-    return failed(err, e);
+    return operatorFailure(err, e);
   }
 }
 

@@ -25,6 +25,8 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
       line.silent = true;
     else if (asciiIEquals(name, "MARCAS"))
       line.inspection = Inspection::Marks;
+    else if (asciiIEquals(name, "SITUACAO"))
+      line.inspection = Inspection::Situation;
     else if (asciiIEquals(name, "VENDA") && i + 1 < arguments.size()) {
       const std::string& number = arguments[++i];
       const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), line.venda);

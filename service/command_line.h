@@ -2,7 +2,8 @@
 // The program's command line: no argument runs the service as the platform's service manager starts
 // it; "CONSOLE" runs it in the foreground for an operator; "INSTALL" or "UNINSTALL", after "/" or "-"
 // in any letter case, registers or removes it; "SILENT" keeps the confirmation quiet.
-// "VENDA" with a sale number, or "MARCAS", alone, asks for an operator's inspection instead.
+// "VENDA" with a sale number, "MARCAS" or "SITUACAO", alone, asks for an operator's inspection
+// instead.
 
 #include <cstdint>
 #include <optional>
@@ -13,8 +14,9 @@ namespace varenta {
 
 enum class Command { Run, Console, Install, Uninstall };
 
-// What the operator inspects, with no service around: a sale's document, or the settings and marks.
-enum class Inspection { Sale, Marks };
+// What the operator inspects, with no service around: a sale's document, the settings and marks, or
+// what is waiting and what failed last.
+enum class Inspection { Sale, Marks, Situation };
 
 struct CommandLine {
   Command command = Command::Run;

@@ -10,6 +10,7 @@
 #include "closing/verifica_reenvio.h"
 #include "promotions/promo_import.h"
 #include "sales/new_sale_export.h"
+#include "service/cycle_schedule.h"
 #include "service/probe.h"
 #include "service/srv_varenta.h"
 #include "tasks/task_context.h"
@@ -18,14 +19,11 @@ namespace varenta {
 namespace {
 
 using std::chrono::milliseconds;
-using std::chrono::minutes;
 using std::chrono::seconds;
 
-constexpr milliseconds kAfterTask{10000};
 constexpr milliseconds kAfterAnyOtherTick{30000};
 constexpr milliseconds kNetworkPause = seconds(900);
 constexpr milliseconds kFailurePause = seconds(60);
-constexpr milliseconds kPromotionInterval = minutes(60);
 
 // "12007" is the platform's code for a host name that does not resolve; the Portuguese wording
 // is matched with only A to Z lowered, exactly as the text is otherwise written.
@@ -44,7 +42,6 @@ void TSrvVarenta::rearm(milliseconds period) {
 void TSrvVarenta::VarentaTimerTimer() {
   VarentaTimer.setEnabled(false);
   const DateTime now = clock_.now();
-  const DateTime today = now.date();
   // However the tick ends, even by an error the handler below could not log, the cycle goes on.
   struct FinalCheck {
     TSrvVarenta& service;
@@ -78,13 +75,13 @@ void TSrvVarenta::VarentaTimerTimer() {
       rearm(kAfterAnyOtherTick);
       return;
     }
-    if (today > Settings.verificaReenvio && FResendHold.allows(now)) {
+    if (resendPollDue(Settings, now) && FResendHold.allows(now)) {
       failureHold = &FResendHold;
       VerificaReenvio();
-    } else if (now - kPromotionInterval > Settings.verificaPromo && FPromoHold.allows(now)) {
+    } else if (promotionImportDue(Settings, now) && FPromoHold.allows(now)) {
       failureHold = &FPromoHold;
       AtualizaPromo();
-    } else if (today > Settings.ultCaixa && FClosingHold.allows(now)) {
+    } else if (closingDue(Settings, now) && FClosingHold.allows(now)) {
       failureHold = &FClosingHold;
       FechamentoCaixaVarenta();
     } else {

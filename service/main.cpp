@@ -15,6 +15,7 @@
 #include "service/log_file.h"
 #include "service/options.h"
 #include "service/service_host.h"
+#include "service/situation.h"
 #include "service/watchdog_log.h"
 
 int main(int argc, char** argv) {
@@ -27,6 +28,8 @@ int main(int argc, char** argv) {
   if (commandLine->inspection == Inspection::Sale)
     return inspectSale(executableDir(), commandLine->venda, std::cout, std::cerr);
   if (commandLine->inspection == Inspection::Marks) return printMarks(executableDir(), std::cout, std::cerr);
+  if (commandLine->inspection == Inspection::Situation)
+    return printSituation(executableDir(), std::cout, std::cerr);
   ServiceOptions options;
   try {
     options = optionsFromEnvironment();

@@ -51,5 +51,13 @@ TEST(CommandLine, Switches) {
     EXPECT_FALSE(parseCommandLine(bad).has_value()) << bad[0];
 }
 
+TEST(CommandLine, InspectionsStandAlone) {
+  EXPECT_EQ(parseCommandLine({"-situacao"})->inspection, Inspection::Situation);
+  EXPECT_EQ(parseCommandLine({"/MARCAS"})->inspection, Inspection::Marks);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"/SITUACAO", "/SILENT"}, {"/SITUACAO", "/MARCAS"}, {"/CONSOLE", "/SITUACAO"}})
+    EXPECT_FALSE(parseCommandLine(bad).has_value()) << bad[0] << " " << bad[1];
+}
+
 }  // namespace
 }  // namespace varenta

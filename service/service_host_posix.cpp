@@ -19,6 +19,7 @@ namespace varenta {
 
 const char* const kUsage =
     "usage: prjSrvVarenta [/INSTALL | /UNINSTALL] [/SILENT] | /CONSOLE | /VENDA <number> | /MARCAS\n"
+    "       | /SITUACAO\n"
     "  (no switch)  run the SrvVarenta service in the foreground until SIGTERM or SIGINT\n"
     "               (SIGUSR1 pauses it, SIGUSR2 continues it)\n"
     "  /CONSOLE     the same (for a command line that also works on Windows)\n"
@@ -27,6 +28,8 @@ const char* const kUsage =
     "  /SILENT      print no confirmation\n"
     "  /VENDA n     print the register and the batch text the sale export would post for sale n\n"
     "  /MARCAS      print the integration settings and sync marks (password masked)\n"
+    "  /SITUACAO    print what is waiting to be sent and the log's latest errors (status 0 in\n"
+    "               step, 3 work waiting, 1 database unreachable)\n"
     "Switches may start with \"/\" or \"-\", in any letter case.\n";
 
 namespace {

@@ -20,6 +20,7 @@ namespace varenta {
 
 const char* const kUsage =
     "usage: prjSrvVarenta [/INSTALL | /UNINSTALL] [/SILENT] | /CONSOLE | /VENDA <number> | /MARCAS\n"
+    "       | /SITUACAO\n"
     "  (no switch)  run as the SrvVarenta service (the service control manager starts it so)\n"
     "  /CONSOLE     run the service in this console until Ctrl+C or Ctrl+Break\n"
     "  /INSTALL     register the service SrvVarenta (automatic start, restarted after a failure)\n"
@@ -27,6 +28,8 @@ const char* const kUsage =
     "  /SILENT      print no confirmation\n"
     "  /VENDA n     print the register and the batch text the sale export would post for sale n\n"
     "  /MARCAS      print the integration settings and sync marks (password masked)\n"
+    "  /SITUACAO    print what is waiting to be sent and the log's latest errors (status 0 in\n"
+    "               step, 3 work waiting, 1 database unreachable)\n"
     "Switches may start with \"/\" or \"-\", in any letter case.\n";
 
 namespace {

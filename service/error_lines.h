@@ -1,0 +1,32 @@
+#pragma once
+// Which lines of Varenta.log record an error, and the latest of them: what a technician looks for
+// first. The service's own idiom tells them apart: a failure it met begins "ERRO", "Erro", "Error"
+// or "Falha", or says that something "falhou" or that an answer "não é JSON"; a post's result line
+// ("[Venda= 12]...", "[F.Dia- 05/03/2024]...", a resend's) carries the cloud's verdict, which is an
+// error unless it begins "Ok:".
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace varenta {
+
+bool recordsAnError(std::string_view message);
+
+struct LoggedError {
+  std::string timestamp;  // as the log wrote it
+  std::string message;    // the lines it spans joined by one space
+};
+
+// The last `count` entries of the log text `text` (UTF-8) that record an error, the latest first.
+// An entry is a time-stamped line and the lines after it that have none (a message holding a line
+// break, such as "Erro: EDatabaseError" and its "Mensagem: ..."). Text before the first time-stamped
+// line (the end of a line the read began in) is passed over.
+std::vector<LoggedError> lastErrors(std::string_view text, std::size_t count);
+
+// A message made fit for one line of a status or a report: line breaks become spaces, and past
+// `maxCharacters` it is cut and ends in "...".
+std::string oneLine(std::string_view message, std::size_t maxCharacters);
+
+}  // namespace varenta
