@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <memory>
+#include <utility>
 
 #include "base/text.h"
 
@@ -20,6 +21,26 @@ std::string_view trim(std::string_view text) {
   while (!text.empty() && isSpace(text.front())) text.remove_prefix(1);
   while (!text.empty() && isSpace(text.back())) text.remove_suffix(1);
   return text;
+}
+
+// Every byte that belongs to no valid UTF-8 sequence replaced by U+FFFD. iconv's own UTF-8 reader
+// lets some through (code points past U+10FFFF, as F4 90 80 80), and an answer in any character set
+// must still give text the verdict and the log can take.
+std::string validUtf8(std::string text) {
+  if (isValidUtf8(text)) return text;
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    const std::size_t length = decodeUtf8(text, i, cp);
+    if (length == 0) {
+      out += kReplacement;
+      ++i;
+    } else {
+      out.append(text, i, length);
+      i += length;
+    }
+  }
+  return out;
 }
 
 struct IconvCloser {
@@ -69,7 +90,7 @@ std::string decodeBody(std::string_view body, std::string_view charset) {
     --inLeft;
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
-  return out;
+  return validUtf8(std::move(out));
 }
 
 }  // namespace varenta

@@ -35,6 +35,8 @@ TEST(CharsetTest, DecodesTheBodyIntoValidUtf8) {
        "a\xEF\xBF\xBD"
        "b"},
       {"cut \xC3", "", "cut \xEF\xBF\xBD"},
+      // Past U+10FFFF: no character at all, though the host's UTF-8 reader takes it.
+      {"\xF4\x90\x80\x80!", "UTF-8", "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD!"},
   };
   for (const auto& c : cases) EXPECT_EQ(decodeBody(c.body, c.charset), c.text) << c.body;
 }

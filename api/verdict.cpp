@@ -40,6 +40,10 @@ constexpr std::string_view kInvalidTypecast = "Invalid class typecast";
 
 using Value = rapidjson::Value;
 
+// A text of the answer that is no text: the reader lets a lone low surrogate escape ("\udc00")
+// through as bytes that are not UTF-8.
+struct NotText {};
+
 // Numbers are parsed as the text they were written with ("1.50" stays "1.50"), so a member reads as
 // text when it is a string or a number; null reads as empty text.
 std::optional<std::string> textOf(const Value& object, const char* name) {
@@ -47,7 +51,9 @@ std::optional<std::string> textOf(const Value& object, const char* name) {
   if (member == object.MemberEnd()) return std::nullopt;
   if (member->value.IsNull()) return std::string();
   if (!member->value.IsString()) return std::nullopt;
-  return std::string(member->value.GetString(), member->value.GetStringLength());
+  std::string text(member->value.GetString(), member->value.GetStringLength());
+  if (!isValidUtf8(text)) throw NotText{};
+  return text;
 }
 
 struct Reading {
@@ -87,14 +93,20 @@ std::string errorCodeText(std::string_view code) {
 std::string VerificarErroJSON(std::string_view answer, std::string_view postedBody, ServiceLog& log) {
   if (answer.starts_with(kUtf8ByteOrderMark))
     answer.remove_prefix(kUtf8ByteOrderMark.size());  // a reader may pass over a byte order mark
+  // Invalid UTF-8 is not text the answer could have meant, so it counts as not JSON; checked here,
+  // since the reader passes some of it (it drops a cut-off byte order mark, "\xEF{}" reads as "{}").
+  // The reader also takes a NUL byte for the end of the text, so "{\"idLote\":1}" followed by a NUL
+  // and anything at all would pass; JSON never holds a raw NUL byte.
+  if (!isValidUtf8(answer) || answer.find('\0') != std::string_view::npos) return std::string(kInvalidJson);
   Reading reading;
   try {
     rapidjson::Document document;
-    // Invalid UTF-8 is not text the answer could have meant, so it counts as not JSON, as does an
-    // answer nested too deep.
-    constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
-    if (!parseJsonWithinDepth<kFlags>(document, answer)) return std::string(kInvalidJson);
+    // Nested too deep, it is not JSON either.
+    if (!parseJsonWithinDepth<rapidjson::kParseNumbersAsStringsFlag>(document, answer))
+      return std::string(kInvalidJson);
     reading = read(document, answer);
+  } catch (const NotText&) {
+    return std::string(kInvalidJson);
   } catch (const std::exception& failure) {
     return std::string(kProcessingError) + failure.what();
   }

@@ -59,7 +59,10 @@ TEST(VerdictTest, TurnsEveryAnswerShapeIntoItsVerdict) {
       {"<html><body>502 Bad Gateway</body></html>", "Erro: JSON inválido", false},
       {R"({"idLote":"1")", "Erro: JSON inválido", false},
       {R"({"idLote":"1"} trailing)", "Erro: JSON inválido", false},
-      {"{\"idLote\":\"\xC3\x28\"}", "Erro: JSON inválido", false},  // invalid UTF-8
+      {std::string(R"({"idLote":"1"})") + '\0' + "{}", "Erro: JSON inválido", false},
+      {"{\"idLote\":\"\xC3\x28\"}", "Erro: JSON inválido", false},   // invalid UTF-8
+      {R"({"idLote":"A-12\udc00"})", "Erro: JSON inválido", false},  // a lone surrogate
+      {"\xEF{}", "Erro: JSON inválido", false},                      // a cut-off byte order mark
       {R"({"cliente":"Jo\u00e3o"})", R"({"cliente":"Jo\u00e3o"})", false},
   };
   for (const Case& c : cases) {

@@ -14,11 +14,11 @@
 // are still answered, but the mark is not stored: "[R: dd/mm/yyyy]Renvios incompletos: a lista
 // será pedida de novo" is logged and the poll holds itself off, to ask for the lists again after.
 //
-// A list answer that is not JSON at all (empty, an HTML page) ends the poll at once: the other list
-// is not fetched and the mark is not stored, so the requests are asked for again. One line names
-// the list and shows the answer's first 100 characters, and the poll holds itself off for its hold
-// time in this process, so the cycle runs the other tasks meanwhile instead of asking again on
-// every tick. A failed fetch, mark update or reload propagates to the cycle.
+// A list answer that is not JSON at all (empty, an HTML page, a raw NUL byte anywhere) ends the poll
+// at once: the other list is not fetched and the mark is not stored, so the requests are asked for
+// again. One line names the list and shows the answer's first 100 characters, and the poll holds
+// itself off for its hold time in this process, so the cycle runs the other tasks meanwhile instead
+// of asking again on every tick. A failed fetch, mark update or reload propagates to the cycle.
 
 #include "closing/resend_context.h"
 

@@ -216,6 +216,12 @@ TEST_F(ResendPollTest, AnAnswerThatIsNotJsonIsLoggedAndHoldsThePollOff) {
        "[]",
        {"movimientos"},
        {"Reenvio: a resposta de solicitudes de movimientos não é JSON: " + std::string(100, '[')}},
+      {"a list, a NUL byte and more requests for movements",
+       std::string("[]") + '\0' + "[" + movimientos("2024-06-10", "2") + "]",
+       "[]",
+       {"movimientos"},
+       {"Reenvio: a resposta de solicitudes de movimientos não é JSON: [] [" +
+        movimientos("2024-06-10", "2") + "]"}},
       {"JSON with trailing text for closings, after a movement request",
        "[" + movimientos("2024-06-10", "2") + "]",
        "[] []",

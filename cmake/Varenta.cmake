@@ -13,13 +13,26 @@ function(varenta_test name)
 endfunction()
 
 # varenta_fuzz(<name> SOURCES <files...> LIBS <targets...>)
-# A libFuzzer target, built only with -DVARENTA_FUZZ=ON under clang (scripts/fuzz.sh).
+# A libFuzzer target and its committed inputs in corpus/<name>/ beside its sources: the seeds, and
+# every input a fuzz run found a fault with. Under -DVARENTA_FUZZ=ON (clang, scripts/fuzz.sh) it links
+# libFuzzer; in every other build it links a main that runs each of those inputs once, and the suite
+# does that as the test <name>_corpus.
 function(varenta_fuzz name)
-  if(NOT VARENTA_FUZZ)
+  if(WIN32)
     return()
   endif()
   cmake_parse_arguments(F "" "" "SOURCES;LIBS" ${ARGN})
-  add_executable(${name} ${F_SOURCES})
+  set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name})
+  if(NOT IS_DIRECTORY ${corpus})
+    message(FATAL_ERROR "${name}: no corpus in ${corpus}")
+  endif()
+  if(VARENTA_FUZZ)
+    add_executable(${name} ${F_SOURCES})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    add_executable(${name} ${F_SOURCES} ${PROJECT_SOURCE_DIR}/tests/support/fuzz_replay_main.cpp)
+    add_test(NAME ${name}_corpus COMMAND ${name} ${corpus})
+    set_tests_properties(${name}_corpus PROPERTIES LABELS fuzz)
+  endif()
   target_link_libraries(${name} PRIVATE ${F_LIBS} varenta_testing)
-  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
 endfunction()

@@ -1,11 +1,13 @@
 // Any bytes assigned to a TRoot: the assignment either fills the tree or raises a conversion
-// error, the whole tree can be walked, and the text written back is always JSON.
+// error, the whole tree can be walked, and the text written back is JSON that reads back into the
+// same tree (writing that again gives the same text).
 
 #include <cstdint>
-#include <cstdlib>
+#include <string>
 
 #include "promotions/json_pretty.h"
 #include "promotions/promo_varenta.h"
+#include "tests/support/fuzz_check.h"
 
 namespace {
 
@@ -34,6 +36,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const varenta::EConvertError&) {
   }
   for (const auto& promotion : root.Results()) walk(*promotion);
-  if (varenta::PrettyPrintJSON(root.AsJson()).empty()) std::abort();
+  const std::string written = root.AsJson();
+  FUZZ_CHECK(!varenta::PrettyPrintJSON(written).empty());
+
+  varenta::TRoot again;
+  again.AsJson(written);
+  FUZZ_CHECK(again.AsJson() == written);
   return 0;
 }

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git curl ca-certificates openssl systemd
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  libcurl4-openssl-dev libssl-dev rapidjson-dev libcpp-httplib-dev libsystemd-dev dpkg-dev
+  libcurl4-openssl-dev libssl-dev rapidjson-dev libcpp-httplib-dev libsystemd-dev dpkg-dev logrotate
   firebird3.0-server firebird-dev libfbclient2
 )
 

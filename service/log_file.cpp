@@ -83,7 +83,12 @@ void LogFile::DoSaveLog(std::string_view message) {
   const std::string bytes = regionalBytes(line, settings_) + "\r\n";
 
   std::lock_guard lock(fileLock());
-  const int fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  // An existing log is opened without O_CREAT: where the directory is shared with the service's
+  // account (sticky and group-writable), the kernel refuses even root an O_CREAT open of a file the
+  // account owns (fs.protected_regular=2, Debian's default). A new log holds whole rejected
+  // documents, customers' tax numbers among them, and is readable by its owner and group only.
+  int fd = open(path_.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) fd = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0640);
   if (fd < 0) failWith(errno);
   try {
     lockWithin(fd);

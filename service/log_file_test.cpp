@@ -3,9 +3,12 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -38,9 +41,15 @@ class LogFileTest : public ::testing::Test {
 };
 
 TEST_F(LogFileTest, LinesAreTimeStampedCp1252WithCrLf) {
+  const mode_t umaskBefore = umask(0);
   log.DoSaveLog("Serviço criado");
+  umask(umaskBefore);
   EXPECT_EQ(log.path(), temp.dir() + "Varenta.log");
   EXPECT_EQ(readBytes(log.path()), "05/03/2024 14:07:09 - Servi\xE7o criado\r\n");
+  // Readable by its owner and group only: it holds customers' tax numbers.
+  EXPECT_EQ(std::filesystem::status(log.path()).permissions(), std::filesystem::perms::owner_read |
+                                                                   std::filesystem::perms::owner_write |
+                                                                   std::filesystem::perms::group_read);
 
   clock.set(DateTime::fromParts(2024, 12, 31, 0, 5, 3));
   log.DoSaveLog("");
@@ -161,6 +170,42 @@ TEST_F(LogFileTest, LinesFromTwoThreadsAndAnotherProcessNeverMix) {
     ++counts[letter];
   }
   EXPECT_EQ(counts, (std::map<char, int>{{'a', kLines}, {'b', kLines}, {'c', kLines}}));
+}
+
+// Rotation renames the file (as logrotate does without copytruncate) and the next line makes a new
+// one. A line being written as the file is renamed lands whole in the old file or the new one; none
+// is lost, and every line begun after the last rename is in the new file.
+TEST_F(LogFileTest, LinesDuringAndAfterARotationAreAllKeptWhole) {
+  constexpr int kLines = 3000;
+  std::atomic<int> written = 0;
+  std::thread writer([&] {
+    for (int i = 0; i < kLines; ++i) {
+      log.DoSaveLog(std::to_string(i));
+      written = i + 1;
+    }
+  });
+  std::vector<std::string> rotated;
+  while (written < kLines) {
+    const std::string to = log.path() + "." + std::to_string(rotated.size() + 1);
+    if (std::rename(log.path().c_str(), to.c_str()) == 0) rotated.push_back(to);
+    std::this_thread::yield();
+  }
+  writer.join();
+  EXPECT_GE(rotated.size(), 2u) << "no rotation while lines were being written";
+
+  if (std::filesystem::exists(log.path())) {
+    const std::string last = log.path() + ".last";
+    ASSERT_EQ(std::rename(log.path().c_str(), last.c_str()), 0);
+    rotated.push_back(last);
+  }
+  log.DoSaveLog("depois");
+  EXPECT_EQ(readBytes(log.path()), "05/03/2024 14:07:09 - depois\r\n");
+
+  std::string expected;
+  for (int i = 0; i < kLines; ++i) expected += "05/03/2024 14:07:09 - " + std::to_string(i) + "\r\n";
+  std::string kept;
+  for (const std::string& file : rotated) kept += readBytes(file);
+  EXPECT_EQ(kept, expected);
 }
 
 }  // namespace

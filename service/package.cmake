@@ -2,13 +2,16 @@
 #
 # The program reads Tolvane.ini and writes Varenta.log beside its executable, so it gets a directory
 # of its own, /opt/srvvarenta, where a store puts its Tolvane.ini; /usr/bin/prjSrvVarenta links to it
-# (the program finds its directory through /proc/self/exe, which resolves the link). Only the
-# program goes in: the stand-in, the tests and the benchmarks stay out.
+# (the program finds its directory through /proc/self/exe, which resolves the link). The package
+# makes the service's own account, srvvarenta, and gives it that directory for its log (postinst);
+# logrotate keeps the log to twelve weeks. Only the program and the rotation rule go in: the
+# stand-in, the tests and the benchmarks stay out.
 
 install(TARGETS prjSrvVarenta RUNTIME DESTINATION opt/srvvarenta COMPONENT service)
 file(CREATE_LINK /opt/srvvarenta/prjSrvVarenta ${CMAKE_CURRENT_BINARY_DIR}/prjSrvVarenta.link SYMBOLIC)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/prjSrvVarenta.link DESTINATION usr/bin RENAME prjSrvVarenta
   COMPONENT service)
+install(FILES debian/logrotate DESTINATION etc/logrotate.d RENAME srvvarenta COMPONENT service)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME srvvarenta)
@@ -30,8 +33,12 @@ set(CPACK_INSTALL_CMAKE_PROJECTS "${CMAKE_BINARY_DIR};${PROJECT_NAME};service;/"
 set(CPACK_STRIP_FILES ON)
 # The runtime libraries it links (fbclient, curl, systemd, the C++ runtime), found by dpkg-shlibdeps.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# adduser makes the account in postinst; without logrotate the log grows without end.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS adduser)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS logrotate)
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS firebird3.0-server)
-set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-  ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/debian/prerm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_SOURCE_DIR}/debian/conffiles
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/postinst ${CMAKE_CURRENT_SOURCE_DIR}/debian/prerm
+  ${CMAKE_CURRENT_SOURCE_DIR}/debian/postrm)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -14,7 +14,8 @@
 namespace varenta {
 
 // What the host needs of the whole process, called before any thread exists (on Linux the control
-// signals are blocked in every thread, so that only the service thread's sigwait sees them).
+// signals are blocked in every thread, so that only the service thread's sigwait sees them, and a
+// missing log that root would create is made the service account's; see service_account.h).
 void prepareHostProcess();
 
 // Called by the cycle thread for every line it logs, to show the platform's service manager that the

@@ -1,5 +1,6 @@
 #include <curl/curl.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -11,6 +12,8 @@
 
 #include "base/paths.h"
 #include "service/journal.h"
+#include "service/log_file.h"
+#include "service/service_account.h"
 #include "service/service_host.h"
 #include "service/systemd_notify.h"
 #include "service/systemd_unit.h"
@@ -111,6 +114,16 @@ void prepareHostProcess() {
   const sigset_t signals = controlSignals();
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);
   curl_global_init(CURL_GLOBAL_DEFAULT);
+  if (geteuid() == 0) {
+    // A technician's command run as root beside a service that runs as its own account.
+    try {
+      const std::string directory = executableDir();
+      if (const auto account = serviceAccountFor(directory))
+        createLogForAccount(LogFile(systemClock(), directory).path(), *account);
+    } catch (const std::exception&) {
+      // The directory cannot be found: making the log says so, where it is reported.
+    }
+  }
 }
 
 std::function<void()> cycleAlivePing() {

@@ -22,17 +22,60 @@ bool systemdRuns() {
   return std::filesystem::is_directory("/run/systemd/system");
 }
 
-// Double quotes keep spaces in the path; "%" and "$" would otherwise be expanded by systemd.
-std::string quotedForExecStart(const std::string& path) {
+// Double quotes keep spaces in a path, "%%" stands for "%" (systemd expands "%" specifiers). A "$"
+// stays as it is: systemd substitutes variables in a command's arguments, never in its path, nor in
+// the paths of other keys.
+std::string quotedForUnit(const std::string& path) {
   if (path.find_first_of("\n\r") != std::string::npos)
     throw EInOutError("The executable's path cannot be written into a unit file: " + path);
   std::string quoted = "\"";
   for (char c : path) {
     if (c == '\\' || c == '"') quoted += '\\';
-    if (c == '%' || c == '$') quoted += c;
+    if (c == '%') quoted += c;
     quoted += c;
   }
   return quoted + "\"";
+}
+
+// The service's own account gets what the service uses and no more: its directory, where the log
+// goes, is the one place it may write; it keeps the network (the store database, the probe and the
+// cloud, over IPv4 or IPv6) and local sockets (systemd's notifications and watchdog, and systemctl,
+// which tells a stop from a shutdown); anything else a system service seldom needs is taken away.
+// A forbidden system call fails with an error instead of killing the process, so a library that
+// tries one is told no and the service goes on.
+std::string confinement(const std::string& executable, const ServiceAccount& account) {
+  const std::string directory = std::filesystem::path(executable).parent_path().string();
+  return "User=" + account.name +
+         "\n"
+         "UMask=0027\n"
+         "NoNewPrivileges=yes\n"
+         "CapabilityBoundingSet=\n"
+         "ProtectSystem=strict\n"
+         "ReadWritePaths=" +
+         quotedForUnit(directory) +
+         "\n"
+         "ProtectHome=yes\n"
+         "PrivateTmp=yes\n"
+         "PrivateDevices=yes\n"
+         "PrivateMounts=yes\n"
+         "ProtectKernelTunables=yes\n"
+         "ProtectKernelModules=yes\n"
+         "ProtectKernelLogs=yes\n"
+         "ProtectControlGroups=yes\n"
+         "ProtectClock=yes\n"
+         "ProtectHostname=yes\n"
+         "ProtectProc=invisible\n"
+         "RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6\n"
+         "RestrictNamespaces=yes\n"
+         "RestrictRealtime=yes\n"
+         "RestrictSUIDSGID=yes\n"
+         "LockPersonality=yes\n"
+         "MemoryDenyWriteExecute=yes\n"
+         "RemoveIPC=yes\n"
+         "SystemCallArchitectures=native\n"
+         "SystemCallFilter=@system-service\n"
+         "SystemCallFilter=~@privileged @resources\n"
+         "SystemCallErrorNumber=EPERM\n";
 }
 
 void runSystemctl(const std::string& arguments) {
@@ -63,7 +106,7 @@ void writeFile(const std::string& path, const std::string& text) {
 // stuck beyond that (a database link that stopped answering without a reset) ends in a restart.
 // The local Firebird server, where there is one, is up first; After= a unit that does not exist
 // orders nothing.
-std::string unitText(const std::string& executable) {
+std::string unitText(const std::string& executable, const std::optional<ServiceAccount>& account) {
   return "[Unit]\n"
          "Description=SrvVarenta: keeps the store's Firebird database in step with the Varenta promotions "
          "cloud\n"
@@ -73,11 +116,12 @@ std::string unitText(const std::string& executable) {
          "[Service]\n"
          "Type=notify\n"
          "ExecStart=" +
-         quotedForExecStart(executable) +
+         quotedForUnit(executable) +
          "\n"
          "Restart=on-failure\n"
          "RestartSec=30\n"
-         "WatchdogSec=10min\n"
+         "WatchdogSec=10min\n" +
+         (account ? confinement(executable, *account) : std::string()) +
          "\n"
          "[Install]\n"
          "WantedBy=multi-user.target\n";
@@ -90,7 +134,8 @@ UnitPlace UnitPlace::fromEnvironment() {
 }
 
 void installUnit(const UnitPlace& place, const std::string& executable) {
-  writeFile(place.directory + kUnitName, unitText(executable));
+  const std::string directory = std::filesystem::path(executable).parent_path().string();
+  writeFile(place.directory + kUnitName, unitText(executable, serviceAccountFor(directory)));
   if (place.tellSystemd && systemdRuns()) {
     runSystemctl("daemon-reload");
     runSystemctl(std::string("enable ") + kUnitName);

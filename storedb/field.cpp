@@ -13,6 +13,10 @@ template <class... F>
 struct Overload : F... {
   using F::operator()...;
 };
+// C++20 deduces this aggregate's arguments by itself, but clang before 17 does not: without the guide
+// the fuzz build (clang) fails where g++ builds.
+template <class... F>
+Overload(F...) -> Overload<F...>;
 
 std::string doubleText(double v) {
   char text[32];

@@ -1,6 +1,7 @@
 #include "storedb/tolvane_ini.h"
 
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -21,20 +22,19 @@ std::string_view unquoted(std::string_view value) {
 // values do not count (an indented line is a line of its own, never the rest of the one above), a
 // line may be as long as it likes, everything after the first "=" is the value (a ";" in it
 // included), and a value wholly in single or double quotes loses them.
-DatabaseLocation readDatabaseLocation(const std::string& programDir) {
+DatabaseLocation databaseLocationFromIni(std::string_view text, const std::string& programDir) {
   std::optional<std::string> server;
   std::optional<std::string> path;
-  std::ifstream in(programDir + "Tolvane.ini");  // a missing file reads as empty
-  std::string text;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
   bool inTolvane = false;
-  for (bool first = true; std::getline(in, text); first = false) {
-    std::string_view line = text;
-    if (first && line.starts_with("\xEF\xBB\xBF")) line.remove_prefix(3);
-    line = trimBlanksAndControls(line);
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = trimBlanksAndControls(text.substr(0, end));
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
     if (line.starts_with('[')) {
       // An unclosed section line changes nothing: the lines after it stay where they were.
-      if (const std::size_t end = line.find(']'); end != std::string_view::npos)
-        inTolvane = asciiIEquals(trimBlanksAndControls(line.substr(1, end - 1)), "Tolvane");
+      if (const std::size_t close = line.find(']'); close != std::string_view::npos)
+        inTolvane = asciiIEquals(trimBlanksAndControls(line.substr(1, close - 1)), "Tolvane");
       continue;
     }
     const std::size_t equals = line.find('=');
@@ -46,6 +46,12 @@ DatabaseLocation readDatabaseLocation(const std::string& programDir) {
     if (asciiIEquals(name, "Caminho") && !path) path = value;
   }
   return {server.value_or("localhost"), path.value_or(programDir + "TOLVANE.FDB")};
+}
+
+DatabaseLocation readDatabaseLocation(const std::string& programDir) {
+  std::ifstream in(programDir + "Tolvane.ini", std::ios::binary);  // a missing file reads as empty
+  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return databaseLocationFromIni(text, programDir);
 }
 
 }  // namespace varenta

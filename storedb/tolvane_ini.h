@@ -4,6 +4,7 @@
 // cannot be read, leave the defaults: "localhost" and "TOLVANE.FDB" in the program's directory.
 
 #include <string>
+#include <string_view>
 
 namespace varenta {
 
@@ -14,5 +15,8 @@ struct DatabaseLocation {
 
 // programDir ends with a path delimiter.
 DatabaseLocation readDatabaseLocation(const std::string& programDir);
+
+// The same from the file's text. Every value read lies within one line, so it never holds a line feed.
+DatabaseLocation databaseLocationFromIni(std::string_view text, const std::string& programDir);
 
 }  // namespace varenta

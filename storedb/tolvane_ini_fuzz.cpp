@@ -1,0 +1,25 @@
+// Any bytes read as Tolvane.ini: two values, never a crash; each lies within one line; what other
+// sections hold changes nothing; and the values, written back quoted, read back the same.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "storedb/tolvane_ini.h"
+#include "tests/support/fuzz_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string programDir = "/opt/srvvarenta/";
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  const varenta::DatabaseLocation read = varenta::databaseLocationFromIni(text, programDir);
+  FUZZ_CHECK(read.server.find('\n') == std::string::npos && read.path.find('\n') == std::string::npos);
+
+  const varenta::DatabaseLocation withOther =
+      varenta::databaseLocationFromIni(text + "\n[Outro]\nServidor=x\nCaminho=y\n", programDir);
+  FUZZ_CHECK(withOther.server == read.server && withOther.path == read.path);
+
+  const varenta::DatabaseLocation again = varenta::databaseLocationFromIni(
+      "[Tolvane]\r\nServidor=\"" + read.server + "\"\r\nCaminho=\"" + read.path + "\"\r\n", programDir);
+  FUZZ_CHECK(again.server == read.server && again.path == read.path);
+  return 0;
+}
