@@ -19,6 +19,8 @@ class NotBefore {
   void hold(DateTime now) { until_ = now + hold_off_; }
   // Whether the task may run at `now`.
   bool allows(DateTime now) const { return until_.isZero() || now >= until_; }
+  // When the last hold ends (the zero date-time when there was none).
+  DateTime until() const { return until_; }
 
  private:
   std::chrono::milliseconds hold_off_;

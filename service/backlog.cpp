@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <string>
+#include <vector>
 
 #include "closing/closing_sql.h"
 #include "sales/waiting_sql.h"
@@ -36,7 +37,32 @@ const std::string kDaysWithSalesSql =
         .append(kClosingLiveLines)
         .append(" and v.data >= :varenta_ultcaixa");
 
+std::string counted(std::int64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string since(DateTime day) {
+  return " (desde " + day.format("dd/mm/yyyy") + ")";
+}
+
 }  // namespace
+
+std::string waitingInWords(const Backlog& backlog, const VarentaSettings& marks, bool withDays) {
+  std::vector<std::string> parts;
+  if (backlog.sales > 0)
+    parts.push_back(counted(backlog.sales, "venda", "vendas") +
+                    (withDays ? since(backlog.oldestSaleDay) : ""));
+  if (backlog.cancellations > 0)
+    parts.push_back(counted(backlog.cancellations, "cancelamento", "cancelamentos"));
+  if (backlog.daysToClose > 0)
+    parts.push_back(counted(backlog.daysToClose, "dia a fechar", "dias a fechar") +
+                    (withDays ? since(marks.ultCaixa) : ""));
+  // "a, b e c".
+  std::string text;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " e " : ", ") + parts[i];
+  return text;
+}
 
 std::int64_t Backlog::ticks() const {
   return daysWithoutSales + std::max<std::int64_t>(sales + cancellations, lastDaySold ? 1 : 0);

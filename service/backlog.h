@@ -5,6 +5,7 @@
 // and the days from the closing mark to yesterday. Nothing is posted and no mark moves.
 
 #include <cstdint>
+#include <string>
 
 #include "base/datetime.h"
 #include "storedb/query.h"
@@ -37,6 +38,11 @@ struct Backlog {
   // the sale export and sends one sale or cancellation in the same tick.
   std::int64_t ticks() const;
 };
+
+// The waiting work in words, "3 vendas, 1 cancelamento e 2 dias a fechar"; with `withDays`, the day
+// of the oldest sale and the next day to close follow their counts ("3 vendas (desde 02/03/2024)").
+// Empty when nothing waits.
+std::string waitingInWords(const Backlog& backlog, const VarentaSettings& marks, bool withDays);
 
 // Counts on `query` (any statement handle of the connection), against the marks and start date of
 // `marks` and the day of `now`. Throws EDatabaseError.

@@ -1,5 +1,6 @@
 // The cycle's connection step against a real store database: Tolvane.ini beside the program names
-// it, the settings load gives the cycle its marks, and the stop releases the database objects.
+// it, the settings load gives the cycle its marks (and the status line its count), and the stop
+// releases the database objects.
 
 #include <gtest/gtest.h>
 
@@ -32,12 +33,17 @@ TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheData
       "'https://cloud/', 'loja', 'segredo', '12', '2024-06-01', '2024-06-20 08:00:00', '2024-06-20 "
       "08:30:00', "
       "'2024-06-19')");
+  db.exec(
+      "insert into vendas (sequencial, venda, data, hora, codigoproduto) values (1, 7, '2024-06-20', "
+      "'08:10:00', '789')");
   std::ofstream(db.directory() + "Tolvane.ini") << "[Tolvane]\nCaminho=" << db.path() << "\n";
 
   RecordingLog log;
   ManualClock clock(DateTime::fromParts(2024, 6, 20, 9));
   ServiceOptions options;
   options.programDir = db.directory();
+  std::vector<std::string> shown;
+  options.reportStatus = [&shown](const std::string& text) { shown.push_back(text); };
   TaskRecordingService service(log, clock, options);
   service.ServiceStart();
 
@@ -52,6 +58,9 @@ TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheData
   EXPECT_EQ(context.IdEmpresa, "12");
   EXPECT_EQ(context.IdLocal, "1");
   EXPECT_TRUE(service.tasks.empty());
+  // The status line counts what waits, on the service's own link.
+  service.reportCycleStatus();
+  EXPECT_EQ(shown, std::vector<std::string>{"1 venda e 1 dia a fechar aguardando envio"});
 
   service.VarentaTimerTimer();  // only the closing mark is behind today
   EXPECT_EQ(service.tasks, std::vector<std::string>{"FechamentoCaixaVarenta"});

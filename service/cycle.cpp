@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <string>
@@ -24,6 +23,8 @@ using std::chrono::seconds;
 constexpr milliseconds kAfterAnyOtherTick{30000};
 constexpr milliseconds kNetworkPause = seconds(900);
 constexpr milliseconds kFailurePause = seconds(60);
+// The waiting work shown on the status line is counted again at most this often.
+constexpr milliseconds kCountInterval = seconds(60);
 
 // "12007" is the platform's code for a host name that does not resolve; the Portuguese wording
 // is matched with only A to Z lowered, exactly as the text is otherwise written.
@@ -64,6 +65,7 @@ void TSrvVarenta::VarentaTimerTimer() {
     // the pause short.
     if (!isInternetOk()) {
       FCooldownUntil = now + options_.scaled(kNetworkPause);
+      restForNetwork_ = true;
       rearm(kAfterAnyOtherTick);
       DoSaveLog("Falha na conexão de internet.");
       DoSaveLog("Entrando em pausa por 15 minutos (internet).");
@@ -94,13 +96,49 @@ void TSrvVarenta::VarentaTimerTimer() {
     const bool network = isNetworkFailure(text);
     // A failure never shortens a pause this tick already set (the internet's, when its line could
     // not be written).
-    FCooldownUntil = std::max(FCooldownUntil, now + options_.scaled(network ? kNetworkPause : kFailurePause));
+    const DateTime pauseEnd = now + options_.scaled(network ? kNetworkPause : kFailurePause);
+    if (pauseEnd > FCooldownUntil) {
+      FCooldownUntil = pauseEnd;
+      restForNetwork_ = network;
+    }
     // A name that does not resolve pauses everything alike; it says nothing of the task.
     if (failureHold && !network) failureHold->hold(now);
     rearm(kAfterAnyOtherTick);
     DoSaveLog("ERRO no Timer: " + text);
     if (network) DoSaveLog("Rede/DNS falhou (12007). Pausando por 15 minutos.");
   }
+}
+
+void TSrvVarenta::reportCycleStatus() {
+  const DateTime now = clock_.now();
+  const bool resting = !FCooldownUntil.isZero() && FCooldownUntil > now;
+  // Three statements, at most once a minute, and only while the database has just answered: never
+  // on a resting tick, which may rest for the database's sake.
+  const auto monotonic = clock_.monotonic();
+  if (DbConnected && !resting &&
+      (!lastCount_ || monotonic - *lastCount_ >= options_.scaled(kCountInterval))) {
+    lastCount_ = monotonic;
+    try {
+      backlog_ = countWaitingWork();
+    } catch (const std::exception&) {
+      // The figures stay as last counted; the next task finds the link's failure and reattaches.
+    }
+  }
+  status_.setCycle(cycleStatus({now,
+                                DbConnected,
+                                FCooldownUntil,
+                                restForNetwork_,
+                                backlog_,
+                                {{"Reenvios retidos", FResendHold.until()},
+                                 {"Promoções retidas", FPromoHold.until()},
+                                 {"Fechamento retido", FClosingHold.until()}},
+                                watchedLog_.lastError()}));
+}
+
+Backlog TSrvVarenta::countWaitingWork() {
+  if (!Db.connection || !Db.query3) throw EDatabaseError("The store database was never connected");
+  Db.connection->renew(clock_.monotonic());
+  return countBacklog(*Db.query3, Settings, clock_.now());
 }
 
 bool TSrvVarenta::isInternetOk() {

@@ -39,6 +39,8 @@ class CycleService : public TSrvVarenta {
   bool internet = true;
   std::vector<std::string> calls;                // probe, IniConn and tasks, in order
   std::function<void(const std::string&)> work;  // what the step called does besides being recorded
+  Backlog waiting;                               // what a count finds
+  int counts = 0;
 
   bool isInternetOk() override {
     calls.push_back("probe");
@@ -49,6 +51,10 @@ class CycleService : public TSrvVarenta {
   void AtualizaPromo() override { step("AtualizaPromo"); }
   void FechamentoCaixaVarenta() override { step("FechamentoCaixaVarenta"); }
   void EnviarVendasVarenta() override { step("EnviarVendasVarenta"); }
+  Backlog countWaitingWork() override {
+    ++counts;
+    return waiting;
+  }
 
  private:
   void step(const std::string& name) {
@@ -403,6 +409,64 @@ TEST_F(CycleTest, ALogFailureEscapesTheTickButKeepsItsPause) {
     EXPECT_EQ(s.VarentaTimer.interval(), milliseconds(30000));
     EXPECT_EQ(s.FCooldownUntil, c.cooldownAfter);
   }
+}
+
+// The status line after each tick: why the cycle rests and until when, the waiting work (counted
+// at most once a minute, and only while the cycle works), a held task and the last error; a pause
+// of the service comes first. A line is shown only when it changed.
+TEST_F(CycleTest, TheStatusLineSaysWhatTheCycleIsDoing) {
+  std::vector<std::string> shown;
+  ServiceOptions options;
+  options.reportStatus = [&shown](const std::string& text) { shown.push_back(text); };
+  CycleService s(log, clock, options);
+  s.Settings = upToDate();
+  const auto tick = [&] {
+    s.VarentaTimerTimer();
+    s.reportCycleStatus();
+    clock.advance(s.VarentaTimer.interval());
+  };
+
+  tick();  // 14:07:09, the connection step fails
+  EXPECT_EQ(s.counts, 0);
+  s.DbConnected = true;
+  s.waiting.sales = 12;
+  tick();  // 14:07:39, a sale sent
+  s.waiting.sales = 11;
+  tick();  // 14:07:49: counted 10 s ago
+  EXPECT_EQ(s.counts, 1);
+  clock.advance(seconds(40));
+  tick();  // 14:08:39
+  EXPECT_EQ(s.counts, 2);
+
+  s.Settings.verificaPromo = kNow - hours(2);
+  s.work = [](const std::string&) { throw ERestError("503 Service Unavailable"); };
+  tick();  // 14:08:49, the promotion import fails: rest and hold
+  s.work = nullptr;
+  clock.advance(seconds(30));
+  s.internet = false;
+  tick();  // 14:09:49
+  s.ServicePause();
+  s.ServiceContinue();
+  clock.advance(minutes(15));
+  s.internet = true;
+  s.waiting = Backlog();
+  tick();  // 14:24:49, the promotions held: a sale, and a count
+  EXPECT_EQ(s.counts, 3);
+
+  const std::string held = "Promoções retidas até 15:08. ";
+  const std::string noInternet = "Sem internet até 14:24. 11 vendas aguardando envio. " + held +
+                                 "Último erro (14:09): Falha na conexão de internet.";
+  EXPECT_EQ(shown, (std::vector<std::string>{
+                       "Sem conexão com o banco de dados do Olvessa",
+                       "12 vendas aguardando envio",
+                       "11 vendas aguardando envio",
+                       "Em pausa até 14:09:49 após um erro. 11 vendas aguardando envio. " + held +
+                           "Último erro (14:08): ERRO no Timer: ERestError - 503 Service Unavailable",
+                       noInternet,
+                       "Serviço pausado. " + noInternet,
+                       noInternet,
+                       "Em dia. " + held + "Último erro (14:09): Falha na conexão de internet.",
+                   }));
 }
 
 }  // namespace

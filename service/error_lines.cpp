@@ -91,4 +91,18 @@ std::string oneLine(std::string_view message, std::size_t maxCharacters) {
   return line;
 }
 
+void ErrorWatchingLog::DoSaveLog(std::string_view message) {
+  if (recordsAnError(message)) {
+    const DateTime at = clock_.now();
+    const std::lock_guard lock(mutex_);
+    last_ = WatchedError{at, std::string(message)};
+  }
+  log_.DoSaveLog(message);
+}
+
+std::optional<WatchedError> ErrorWatchingLog::lastError() const {
+  const std::lock_guard lock(mutex_);
+  return last_;
+}
+
 }  // namespace varenta

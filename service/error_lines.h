@@ -6,9 +6,16 @@
 // error unless it begins "Ok:".
 
 #include <cstddef>
+#include <exception>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/clock.h"
+#include "base/datetime.h"
+#include "base/log.h"
 
 namespace varenta {
 
@@ -28,5 +35,29 @@ std::vector<LoggedError> lastErrors(std::string_view text, std::size_t count);
 // A message made fit for one line of a status or a report: line breaks become spaces, and past
 // `maxCharacters` it is cut and ends in "...".
 std::string oneLine(std::string_view message, std::size_t maxCharacters);
+
+struct WatchedError {
+  DateTime at;
+  std::string message;
+};
+
+// A log that remembers the last line it was given that records an error, and when, on its way to
+// `log` (also when `log` cannot take it). Both of the service's threads write to it.
+class ErrorWatchingLog : public ServiceLog {
+ public:
+  ErrorWatchingLog(ServiceLog& log, Clock& clock) : log_(log), clock_(clock) {}
+  void DoSaveLog(std::string_view message) override;
+  void reportLost(std::string_view line, const std::exception& error) override {
+    log_.reportLost(line, error);
+  }
+
+  std::optional<WatchedError> lastError() const;
+
+ private:
+  ServiceLog& log_;
+  Clock& clock_;
+  mutable std::mutex mutex_;
+  std::optional<WatchedError> last_;
+};
 
 }  // namespace varenta

@@ -20,9 +20,11 @@ TSrvVarenta::TSrvVarenta(ServiceLog& log, Clock& clock, ServiceOptions options)
     : FResendHold(options.scaled(kHoldOff)),
       FPromoHold(options.scaled(kHoldOff)),
       FClosingHold(options.scaled(kHoldOff)),
-      log_(log),
+      watchedLog_(log, clock),
+      log_(watchedLog_),
       clock_(clock),
       options_(std::move(options)),
+      status_(options_.reportStatus),
       loop_(VarentaTimer, options_.timeScale) {}
 
 // FBConn and Varenta, which the event makes when there are none, are members made with the module.
@@ -84,12 +86,14 @@ void TSrvVarenta::ServiceExecute(const std::function<ControlRequest()>& nextRequ
 void TSrvVarenta::ServicePause() {
   if (paused_) return;
   paused_ = true;
+  status_.setPaused(true);
   logEvent("Serviço pausado");
 }
 
 void TSrvVarenta::ServiceContinue() {
   if (!paused_) return;
   paused_ = false;
+  status_.setPaused(false);
   logEvent("Serviço despausado");
 }
 
@@ -126,7 +130,12 @@ void TSrvVarenta::ServiceDestroy() {
 }
 
 void TSrvVarenta::runCycle(const Heartbeat& heartbeat) {
-  loop_.run([this] { VarentaTimerTimer(); }, heartbeat);
+  loop_.run(
+      [this] {
+        VarentaTimerTimer();
+        reportCycleStatus();
+      },
+      heartbeat);
 }
 
 // A shutdown leaves the database objects to the process's end; they are released here, with the

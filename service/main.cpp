@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
   }
   prepareHostProcess();
   options.openHostFirewall = openHostFirewall;
+  options.reportStatus = statusReport();
 
   try {
     LogFile file(systemClock(), executableDir());

@@ -31,6 +31,10 @@ struct ServiceOptions {
   // (service/firewall.h), tests none.
   std::function<void()> openHostFirewall;
 
+  // Where the service shows its status line (service/status_line.h): the program gives the service
+  // manager's, where it has one; tests a recorder or none.
+  std::function<void(const std::string&)> reportStatus;
+
   // A wait of the service as it really lasts, to the nearest millisecond.
   std::chrono::milliseconds scaled(std::chrono::milliseconds wait) const;
 };

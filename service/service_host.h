@@ -7,6 +7,7 @@
 // thread. What the log cannot take goes to the platform's event log (service/journal.h).
 
 #include <functional>
+#include <string>
 
 #include "service/command_line.h"
 #include "service/srv_varenta.h"
@@ -22,6 +23,10 @@ void prepareHostProcess();
 // cycle is getting on with its work: systemd's watchdog ping when a watchdog watches this process.
 // Empty when nothing watches.
 std::function<void()> cycleAlivePing();
+
+// Shows the service's status line where the platform's service manager shows one: systemd's
+// STATUS= on Linux. Empty where there is none (the Windows service control manager keeps no text).
+std::function<void(const std::string&)> statusReport();
 
 // Fires ServiceCreate first and ServiceDestroy last whatever happens between; returns the
 // process's exit status.

@@ -53,10 +53,8 @@ ControlRequest nextControlRequest(const sigset_t& signals) {
     if (sigwait(&signals, &signal) != 0) continue;
     switch (signal) {
       case SIGUSR1:
-        notifySystemd("STATUS=Serviço pausado");
         return ControlRequest::Pause;
       case SIGUSR2:
-        notifySystemd(kRunningStatus);
         return ControlRequest::Continue;
       case SIGTERM:
       case SIGINT:
@@ -128,6 +126,10 @@ void prepareHostProcess() {
 
 std::function<void()> cycleAlivePing() {
   return watchdogPingPeriod().count() > 0 ? pingWatchdog : std::function<void()>();
+}
+
+std::function<void(const std::string&)> statusReport() {
+  return [](const std::string& text) { notifySystemd("STATUS=" + text); };
 }
 
 int runHost(TSrvVarenta& service, const CommandLine& commandLine) {

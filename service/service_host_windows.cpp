@@ -424,6 +424,10 @@ std::function<void()> cycleAlivePing() {
   return {};
 }
 
+std::function<void(const std::string&)> statusReport() {
+  return {};
+}
+
 int runHost(TSrvVarenta& service, const CommandLine& commandLine) {
   int status = 1;
   bool destroyed = false;

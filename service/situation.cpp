@@ -36,10 +36,6 @@ std::string number(std::int64_t n) {
   return n == 0 ? "" : std::to_string(n);
 }
 
-std::string counted(std::int64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
 // "2 d 3 h", "3 h 26 min", "1 min 10 s", "40 s": the two largest units, a zero second one left out.
 std::string duration(std::chrono::seconds total) {
   const auto two = [](std::int64_t big, const char* bigUnit, std::int64_t small, const char* smallUnit) {
@@ -51,14 +47,6 @@ std::string duration(std::chrono::seconds total) {
   if (s >= 3600) return two(s / 3600, "h", s % 3600 / 60, "min");
   if (s >= 60) return two(s / 60, "min", s % 60, "s");
   return std::to_string(s) + " s";
-}
-
-// "a, b e c".
-std::string joined(const std::vector<std::string>& parts) {
-  std::string text;
-  for (std::size_t i = 0; i < parts.size(); ++i)
-    text += (i == 0 ? "" : i + 1 == parts.size() ? " e " : ", ") + parts[i];
-  return text;
 }
 
 // When the resend poll and the promotion import come next, in words: "em" / "após" a time still
@@ -79,16 +67,7 @@ std::string headline(const Backlog& backlog, const VarentaSettings& marks, DateT
   if (backlog.inStep())
     return "Em dia: nenhuma venda, cancelamento ou dia a fechar aguardando envio; " +
            comingTasks(marks, now) + ".";
-  std::vector<std::string> parts;
-  if (backlog.sales > 0)
-    parts.push_back(counted(backlog.sales, "venda", "vendas") + " (desde " + day(backlog.oldestSaleDay) +
-                    ")");
-  if (backlog.cancellations > 0)
-    parts.push_back(counted(backlog.cancellations, "cancelamento", "cancelamentos"));
-  if (backlog.daysToClose > 0)
-    parts.push_back(counted(backlog.daysToClose, "dia a fechar", "dias a fechar") + " (desde " +
-                    day(marks.ultCaixa) + ")");
-  return "Aguardando envio: " + joined(parts) + "; ao menos " + duration(estimate) +
+  return "Aguardando envio: " + waitingInWords(backlog, marks, true) + "; ao menos " + duration(estimate) +
          ", a uma tarefa a cada " +
          std::to_string(std::chrono::duration_cast<std::chrono::seconds>(kAfterTask).count()) + " s; " +
          comingTasks(marks, now) + ".";

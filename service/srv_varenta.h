@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,7 +19,10 @@
 #include "base/not_before.h"
 #include "base/timer.h"
 #include "sales/pseudo_random.h"
+#include "service/backlog.h"
+#include "service/error_lines.h"
 #include "service/options.h"
+#include "service/status_line.h"
 #include "service/timer_loop.h"
 #include "storedb/ini_conn.h"
 #include "tasks/task_context.h"
@@ -59,6 +63,11 @@ class TSrvVarenta {
 
   // One tick of the sync cycle.
   void VarentaTimerTimer();
+  // After a tick: the status line, with the waiting work counted again when the last count is a
+  // minute old and the cycle is working (connected, not resting).
+  void reportCycleStatus();
+  // The waiting work, counted on statement handle 3 against the marks in memory.
+  virtual Backlog countWaitingWork();
 
   virtual bool isInternetOk();
   virtual void IniConn();
@@ -114,9 +123,16 @@ class TSrvVarenta {
   // False when the release did not end by the deadline; it may still be running.
   bool releaseDatabaseBefore(std::chrono::steady_clock::time_point deadline);
 
+  // Every line goes through it, so that the status line knows the last error.
+  ErrorWatchingLog watchedLog_;
   ServiceLog& log_;
   Clock& clock_;
   const ServiceOptions options_;
+  StatusLine status_;
+  // What the status line tells of the cycle: why it rests, and the waiting work as last counted.
+  bool restForNetwork_ = false;
+  std::optional<Backlog> backlog_;
+  std::optional<std::chrono::steady_clock::time_point> lastCount_;
   TimerLoop loop_;
   bool paused_ = false;
   // The process's one generator for drawn values (card digits, partial-cancellation numbers).

@@ -121,7 +121,8 @@ std::vector<std::string> ServiceRun::lostMessages() const {
   for (std::size_t at = text.find("\n" + kOpening); at != std::string::npos;) {
     const std::size_t begin = at + 1 + kOpening.size();
     const std::size_t next = text.find("\n" + kOpening, begin);
-    const std::string record = text.substr(begin, next == std::string::npos ? std::string::npos : next - begin);
+    const std::string record =
+        text.substr(begin, next == std::string::npos ? std::string::npos : next - begin);
     const std::size_t end = record.rfind("\": ");
     if (end != std::string::npos) lost.push_back(record.substr(0, end));
     at = next;
