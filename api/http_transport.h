@@ -4,6 +4,7 @@
 // on Windows (http_transport_winhttp.cpp); both follow the rules below and report failures alike.
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -19,7 +20,11 @@ struct TransportSettings {
   std::chrono::milliseconds responseTimeout{30000};
   // A CA certificate (PEM) trusted besides the system's trust store. Only code sets it, never the
   // configuration: tests use it to trust the stand-in's certificate.
-  std::filesystem::path extraCaFile;
+  std::filesystem::path extraCaFile{};
+  // How long the whole exchange may take, redirects included, however the answer keeps coming: an
+  // answer trickled a byte at a time is never silent for long, and would otherwise hold the call
+  // (and the cycle) for as long as the server likes.
+  std::chrono::milliseconds callTimeout{std::chrono::minutes(5)};
 };
 
 struct HttpRequest {
@@ -29,6 +34,9 @@ struct HttpRequest {
   // host they stay behind.
   std::vector<std::string> hostHeaders;
   std::optional<std::string> body;  // a POST of these bytes when present, a GET otherwise
+  // The most bytes an answer's body may have (each answer of the exchange, a redirect's included):
+  // beyond it the exchange fails, before more of the answer is kept in memory.
+  std::size_t maxAnswer = std::size_t{64} << 20;
 };
 
 struct HttpResponse {
@@ -55,6 +63,10 @@ class HttpTransport {
   // from http to https included), and leaves them behind on another host. An exchange that began
   // over HTTPS follows redirects to HTTPS only: one to plain http (where the body would travel
   // unencrypted) fails with (12156), a failed redirection.
+  //
+  // An answer's body longer than the request's maxAnswer fails with (12152), the server's answer
+  // not being one the client can take; an exchange still running after the settings' callTimeout
+  // fails with (12002), a time-out.
   virtual HttpResponse send(const HttpRequest& request) = 0;
 };
 

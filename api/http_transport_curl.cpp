@@ -3,7 +3,11 @@
 #include <curl/curl.h>
 #include <openssl/ssl.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "api/http_exchange.h"
@@ -83,9 +87,22 @@ void append(HeaderList& list, const std::string& line) {
   list.reset(grown);
 }
 
+// Where the body of one answer goes, and how much of it may come.
+struct BodySink {
+  HttpResponse& response;
+  std::size_t max;
+  bool tooLong = false;
+};
+
 std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
-  static_cast<HttpResponse*>(user)->body.append(data, size * count);
-  return size * count;
+  BodySink& sink = *static_cast<BodySink*>(user);
+  const std::size_t length = size * count;
+  if (length > sink.max - sink.response.body.size()) {
+    sink.tooLong = true;
+    return 0;  // libcurl ends the transfer with CURLE_WRITE_ERROR
+  }
+  sink.response.body.append(data, length);
+  return length;
 }
 
 // Keeps the status line of the response; libcurl tells the status code but not the reason phrase,
@@ -138,7 +155,13 @@ CURLcode failureOf(CURL* handle, CURLcode result, const ReadTimeout& readTimeout
   return result;
 }
 
-HttpResponse perform(CURL* handle, const HttpRequest& request, const Hop& hop, ReadTimeout& readTimeout) {
+HttpResponse perform(CURL* handle, const HttpRequest& request, const Hop& hop, ReadTimeout& readTimeout,
+                     std::chrono::steady_clock::time_point deadline) {
+  // What is left of the call's time bounds this request, a redirect's included (a millisecond at
+  // least: zero would mean no limit).
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+
   HeaderList headers;
   for (const std::string& header : headersOf(request, hop)) append(headers, header);
   // libcurl would otherwise hold a large body back for a "100 Continue" the cloud may never send.
@@ -154,11 +177,16 @@ HttpResponse perform(CURL* handle, const HttpRequest& request, const Hop& hop, R
   } else {
     curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L);
   }
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response);
+  BodySink body{response, request.maxAnswer};
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, &body);
   curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response);
+  // An answer that announces its length fails before any of it is read.
+  curl_easy_setopt(handle, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(request.maxAnswer));
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, std::max(1L, static_cast<long>(left.count())));
 
   readTimeout.restart();
   const CURLcode result = curl_easy_perform(handle);
+  if (body.tooLong || result == CURLE_FILESIZE_EXCEEDED) throw answerTooLong(request.maxAnswer);
   if (result != CURLE_OK) {
     long requestSize = 0;
     curl_easy_getinfo(handle, CURLINFO_REQUEST_SIZE, &requestSize);
@@ -208,11 +236,14 @@ HttpResponse CurlTransport::send(const HttpRequest& request) {
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
   curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
   ReadTimeout readTimeout(handle, settings.responseTimeout);
+  const auto deadline = std::chrono::steady_clock::now() + settings.callTimeout;
 
   const Address origin = addressOf(request.url);
   Hop hop{request.url, request.body ? &*request.body : nullptr, true};
   for (int redirects = 0;; ++redirects) {
-    HttpResponse response = perform(handle, request, hop, readTimeout);
+    if (redirects > 0 && std::chrono::steady_clock::now() >= deadline)
+      throw curlFailure(CURLE_OPERATION_TIMEDOUT, true);
+    HttpResponse response = perform(handle, request, hop, readTimeout, deadline);
     const char* location = nullptr;
     curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
     if (!isRedirect(response.status) || location == nullptr) return response;

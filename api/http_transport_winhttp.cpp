@@ -5,6 +5,10 @@
 #include <wincrypt.h>
 #include <winhttp.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -249,8 +253,18 @@ struct Answer {
   std::optional<std::string> location;
 };
 
+using Deadline = std::chrono::steady_clock::time_point;
+
+// A time-out of WinHTTP's, cut to what is left of the call's time (a millisecond at least: zero
+// would mean no limit).
+DWORD within(std::chrono::milliseconds timeout, Deadline deadline) {
+  const auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+  return static_cast<DWORD>(std::max<std::int64_t>(1, std::min<std::int64_t>(timeout.count(), left.count())));
+}
+
 Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
-               const TransportSettings& settings) {
+               const TransportSettings& settings, Deadline deadline) {
   const std::optional<Target> target = targetOf(hop.url);
   if (!target) throw transportFailure(kErrorInvalidUrl, false);
   const WinHttpHandle connection(WinHttpConnect(session, target->host.c_str(), target->port, 0));
@@ -267,10 +281,13 @@ Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
   // follow one from HTTPS to plain http, and its own answer to an authentication challenge would
   // carry nothing of ours anyway.
   // WinHTTP's receive time-out bounds each read of the answer; the wait for its head has an option of
-  // its own, which would otherwise stay at WinHTTP's default.
+  // its own, which would otherwise stay at WinHTTP's default. None may outlast the call's time.
+  const DWORD connect = within(settings.connectTimeout, deadline);
+  const DWORD response = within(settings.responseTimeout, deadline);
   if (!setNumber(h, WINHTTP_OPTION_DISABLE_FEATURE, WINHTTP_DISABLE_REDIRECTS) ||
-      !setNumber(h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT,
-                 static_cast<DWORD>(settings.responseTimeout.count())) ||
+      !WinHttpSetTimeouts(h, static_cast<int>(connect), static_cast<int>(connect), static_cast<int>(response),
+                          static_cast<int>(response)) ||
+      !setNumber(h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, response) ||
       (target->secure && !settings.extraCaFile.empty() &&
        !setNumber(h, WINHTTP_OPTION_SECURITY_FLAGS, SECURITY_FLAG_IGNORE_UNKNOWN_CA)))
     throw failure(GetLastError(), false);
@@ -296,33 +313,36 @@ Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
   if (!WinHttpReceiveResponse(h, nullptr)) throw failure(GetLastError(), true, &watch);
 
   Answer answer;
-  HttpResponse& response = answer.response;
+  HttpResponse& received = answer.response;
   DWORD status = 0;
   DWORD size = sizeof status;
   if (!WinHttpQueryHeaders(h, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                            WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
     throw failure(GetLastError(), true, &watch);
-  response.status = static_cast<long>(status);
-  response.version = narrow(header(h, WINHTTP_QUERY_VERSION).value_or(L""));
-  response.reason = narrow(header(h, WINHTTP_QUERY_STATUS_TEXT).value_or(L""));
-  response.contentType = narrow(header(h, WINHTTP_QUERY_CONTENT_TYPE).value_or(L""));
+  received.status = static_cast<long>(status);
+  received.version = narrow(header(h, WINHTTP_QUERY_VERSION).value_or(L""));
+  received.reason = narrow(header(h, WINHTTP_QUERY_STATUS_TEXT).value_or(L""));
+  received.contentType = narrow(header(h, WINHTTP_QUERY_CONTENT_TYPE).value_or(L""));
   if (const auto location = header(h, WINHTTP_QUERY_LOCATION)) answer.location = narrow(*location);
+  const auto announced = header(h, WINHTTP_QUERY_CONTENT_LENGTH);
+  const std::uint64_t length = announced ? std::wcstoull(announced->c_str(), nullptr, 10) : 0;
+  // An answer that announces its length fails before any of it is read.
+  if (announced && length > request.maxAnswer) throw answerTooLong(request.maxAnswer);
 
   char buffer[65536];
   for (;;) {
+    if (std::chrono::steady_clock::now() >= deadline) throw transportFailure(kErrorTimeout, true);
+    if (!setNumber(h, WINHTTP_OPTION_RECEIVE_TIMEOUT, within(settings.responseTimeout, deadline)))
+      throw failure(GetLastError(), true, &watch);
     DWORD read = 0;
     if (!WinHttpReadData(h, buffer, sizeof buffer, &read)) throw failure(GetLastError(), true, &watch);
     if (read == 0) break;
-    response.body.append(buffer, read);
+    if (read > request.maxAnswer - received.body.size()) throw answerTooLong(request.maxAnswer);
+    received.body.append(buffer, read);
   }
   // An answer cut short ends like a complete one on wine (and its length is all that tells): as on
   // Linux, it is a broken connection.
-  DWORD length = 0;
-  size = sizeof length;
-  if (status != 204 && status != 304 &&
-      WinHttpQueryHeaders(h, WINHTTP_QUERY_CONTENT_LENGTH | WINHTTP_QUERY_FLAG_NUMBER,
-                          WINHTTP_HEADER_NAME_BY_INDEX, &length, &size, WINHTTP_NO_HEADER_INDEX) &&
-      response.body.size() < length)
+  if (status != 204 && status != 304 && announced && received.body.size() < length)
     throw transportFailure(kErrorConnectionError, true);
   return answer;
 }
@@ -350,10 +370,13 @@ HttpResponse WinHttpTransport::send(const HttpRequest& request) {
   if (!WinHttpSetTimeouts(session.get(), connect, connect, response, response))
     throw failure(GetLastError(), false);
 
+  const Deadline deadline = std::chrono::steady_clock::now() + settings_.callTimeout;
   const Address origin = addressOf(request.url);
   Hop hop{request.url, request.body ? &*request.body : nullptr, true};
   for (int redirects = 0;; ++redirects) {
-    Answer answer = perform(session.get(), request, hop, settings_);
+    if (redirects > 0 && std::chrono::steady_clock::now() >= deadline)
+      throw transportFailure(kErrorTimeout, true);
+    Answer answer = perform(session.get(), request, hop, settings_, deadline);
     if (!isRedirect(answer.response.status) || !answer.location) return std::move(answer.response);
     if (redirects == kMaxRedirects) throw transportFailure(kErrorRedirectFailed, true);
     const std::string location = resolveReference(hop.url, *answer.location);

@@ -5,6 +5,7 @@
 #include <charconv>
 
 #include "api/verdict.h"
+#include "base/json_depth.h"
 #include "base/text.h"
 
 namespace varenta {
@@ -55,10 +56,8 @@ bool cloudJudged(const TVarentaRetornos& answer) {
   if (body.starts_with(kUtf8ByteOrderMark))
     body.remove_prefix(kUtf8ByteOrderMark.size());  // a byte order mark is no content
   rapidjson::Document document;
-  constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag |
-                              rapidjson::kParseValidateEncodingFlag;
-  document.Parse<kFlags>(body.data(), body.size());
-  if (document.HasParseError()) return false;
+  constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseValidateEncodingFlag;
+  if (!parseJsonWithinDepth<kFlags>(document, body)) return false;
   if (!document.IsObject()) return status != 404 && status != 405;
   if (loginRefused(document)) return false;
   if (status == 404 || status == 405) return hasErrorList(document);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/json_depth.h"
 #include "tests/support/recording_log.h"
 
 namespace varenta {
@@ -40,7 +41,11 @@ TEST(PostAnswerTest, OnlyTheCloudsJudgementOfTheDocumentCounts) {
       {"405", R"({"errores":[{"error":{"message":"METODO"}}]})", true},
       {"200", "<html><body>Portal de acesso</body></html>", false},  // a captive portal
       {"200", "", false},
-      {"200", "{\"idLote\":\"\xC3\"}", false},  // not UTF-8: not text the cloud wrote
+      {"200", "{\"idLote\":\"\xC3\"}", false},          // not UTF-8: not text the cloud wrote
+      {"200", std::string(kLote) + '\0' + "x", false},  // JSON never holds a raw NUL
+      {"200", "\xEF" + std::string(kLote), false},      // nor a piece of a byte order mark
+      // Nested beyond what is read: not JSON.
+      {"200", "[" + std::string(kMaxJsonDepth, '[') + "]" + std::string(kMaxJsonDepth, ']'), false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.status + " " + c.body);

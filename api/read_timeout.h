@@ -3,8 +3,8 @@
 // sent or received starts the time again, so the answer must begin within the limit after the
 // request (its body included) went out, and may never pause for longer. libcurl's own low-speed
 // limit averages the speed over several seconds, so a body just sent kept a silent answer waiting
-// for seconds past the limit; and its whole-transfer time-out would also end a large answer that
-// keeps coming.
+// for seconds past the limit; and its whole-transfer time-out, which bounds the call as a whole
+// (minutes), says nothing about silence.
 
 #include <curl/curl.h>
 

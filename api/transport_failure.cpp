@@ -42,4 +42,9 @@ ERestError transportFailure(int code, bool requestSent, std::string_view detail)
   return ERestError(message);
 }
 
+ERestError answerTooLong(std::size_t max) {
+  return transportFailure(kErrorInvalidServerResponse, true,
+                          "an answer of more than " + std::to_string(max) + " bytes");
+}
+
 }  // namespace varenta

@@ -3,6 +3,7 @@
 // and descriptions of the Windows HTTP stack. Both platforms' transports report through it, so the
 // same failure reads the same on both.
 
+#include <cstddef>
 #include <string_view>
 
 #include "api/api_errors.h"
@@ -25,5 +26,8 @@ constexpr int kErrorSecureFailure = 12175;  // any TLS failure, an untrusted cer
 // the failure was in receiving the answer. `code` is one of the codes above. `detail`, when given,
 // follows the description in parentheses (the platform's own text does for kErrorInternal).
 ERestError transportFailure(int code, bool requestSent, std::string_view detail = {});
+
+// The failure of an answer whose body is longer than `max` bytes: (12152), its length in the detail.
+ERestError answerTooLong(std::size_t max);
 
 }  // namespace varenta

@@ -60,6 +60,9 @@ TVarentaRetornos TVarenta::execute(const std::string& path, const std::string* b
       "Accept: application/json, text/plain; q=0.9, text/html;q=0.8,",
       "Accept-Charset: utf-8, *;q=0.8",
   };
+  // A list may be long; a post's answer is a few words. Far beyond either, an answer is no answer of
+  // the cloud's (a portal's page, a server gone wrong) and must not take the memory it asks for.
+  request.maxAnswer = body != nullptr ? kMaxPostAnswer : kMaxListAnswer;
   if (body != nullptr) {
     request.headers.emplace_back("Content-Type: application/json");
     request.body = *body;

@@ -2,6 +2,7 @@
 // TVarenta: the service's only way to the cloud. Each operation builds one request from the client
 // context, sends it and hands back the status and the body as text; it interprets nothing.
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <utility>
@@ -28,7 +29,11 @@ struct TVarentaRetornos {
 
 // Every operation answers its result for a status below 500 (an error document of a 4xx included),
 // raises EHttpServerError ("HTTP/1.1 503 Service Unavailable") for 500 and above, and ERestError
-// for a transport failure. Nothing is retried and no state is kept between calls.
+// for a transport failure, an answer longer than its bound included (a list's kMaxListAnswer, a
+// post's kMaxPostAnswer). Nothing is retried and no state is kept between calls.
+inline constexpr std::size_t kMaxListAnswer = std::size_t{64} << 20;
+inline constexpr std::size_t kMaxPostAnswer = std::size_t{1} << 20;
+
 class TVarenta {
  public:
   TVarenta() : TVarenta(TransportSettings{}) {}

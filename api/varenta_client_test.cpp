@@ -323,6 +323,72 @@ TEST_F(VarentaClientTest, APostWaitsForItsAnswerNoLongerThanAGet) {
   }
 }
 
+// Far beyond any answer of the cloud, an answer fails the call as a transport failure does, and the
+// client keeps no more of it: a post's past 1 MB, a list's past 64 MB, its length announced or not.
+TEST_F(VarentaClientTest, AnAnswerBeyondItsBoundFailsTheCall) {
+  const auto tooLong = [](std::size_t bound) {
+    return "REST request failed: Error receiving data: (12152) The server returned an invalid or "
+           "unrecognized "
+           "response (an answer of more than " +
+           std::to_string(bound) + " bytes)";
+  };
+  const int post = static_cast<int>(kMaxPostAnswer);
+  const int list = static_cast<int>(kMaxListAnswer);
+  const struct {
+    const char* name;
+    StandInForcing forcing;
+    bool isPost;
+    std::string failure;  // empty: answered
+  } cases[] = {
+      {"a post's answer of 1 MB", {.status = 200, .body = "x", .repeat = post}, true, ""},
+      {"a post's answer past 1 MB",
+       {.status = 200, .body = "x", .repeat = post + 1},
+       true,
+       tooLong(kMaxPostAnswer)},
+      {"the same in chunks",
+       {.status = 200, .body = "x", .repeat = post + 1, .chunked = true},
+       true,
+       tooLong(kMaxPostAnswer)},
+      {"a list past 1 MB", {.status = 200, .body = "x", .repeat = post + 1}, false, ""},
+      {"a list past 64 MB", {.status = 200, .body = "x", .repeat = list + 1}, false, tooLong(kMaxListAnswer)},
+      {"the same in chunks",
+       {.status = 200, .body = "x", .repeat = list + 1, .chunked = true},
+       false,
+       tooLong(kMaxListAnswer)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    StandInForcing forcing = c.forcing;
+    forcing.times = 1;
+    standIn.force(forcing);
+    try {
+      const TVarentaRetornos answer =
+          c.isPost ? client.postEnviarVenda("3", kBatch) : client.getPromoAceitas();
+      EXPECT_EQ(c.failure, "");
+      EXPECT_EQ(answer.json_retorno.size(), static_cast<std::size_t>(forcing.repeat));
+    } catch (const ERestError& error) {
+      EXPECT_EQ(error.message(), c.failure);
+    }
+  }
+}
+
+// However the answer keeps coming, a call ends within its overall bound: a byte every 200 ms keeps
+// the line from ever being silent for the answer's time-out.
+TEST(VarentaClientCallTimeoutTest, ATrickledAnswerEndsWithinTheCallsBound) {
+  StandIn standIn(storeConfig());
+  TransportSettings settings = quickTransport();
+  settings.callTimeout = std::chrono::milliseconds(2000);
+  TVarenta client(settings);
+  useStore(client, standIn.baseUrl());
+  standIn.force({.status = 200, .body = R"({"idLote":1})", .repeat = 10, .trickleMs = 200, .times = 1});
+  try {
+    client.postEnviarVenda("3", kBatch);
+    ADD_FAILURE() << "an answer of 24 s taken by a call bound to 2 s";
+  } catch (const ERestError& error) {
+    EXPECT_EQ(error.message(), "REST request failed: Error receiving data: (12002) The operation timed out");
+  }
+}
+
 // A name the resolver never answers is a name that does not resolve (the cycle then waits for the
 // network), and the call ends with its connect time-out instead of waiting for the resolver. Wine
 // resolves outside the test program: there the resolver is the one the Windows suite preloads into

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "base/json_depth.h"
 #include "base/text.h"
 
 namespace varenta {
@@ -100,10 +101,9 @@ std::string VerificarErroJSON(std::string_view answer, std::string_view postedBo
   Reading reading;
   try {
     rapidjson::Document document;
-    // Iterative parsing: a deeply nested answer must not exhaust the stack.
-    constexpr unsigned kFlags = rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag;
-    document.Parse<kFlags>(answer.data(), answer.size());
-    if (document.HasParseError()) return std::string(kInvalidJson);
+    // Nested too deep, it is not JSON either.
+    if (!parseJsonWithinDepth<rapidjson::kParseNumbersAsStringsFlag>(document, answer))
+      return std::string(kInvalidJson);
     reading = read(document, answer);
   } catch (const NotText&) {
     return std::string(kInvalidJson);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "base/json_depth.h"
 #include "tests/support/recording_log.h"
 
 namespace varenta {
@@ -73,12 +74,17 @@ TEST(VerdictTest, TurnsEveryAnswerShapeIntoItsVerdict) {
   }
 }
 
+// Nesting past kMaxJsonDepth containers is refused like any text that is not JSON, so the parse of
+// any answer is bounded.
 TEST(VerdictTest, SurvivesDeepNestingAndHugeAnswers) {
   RecordingLog log;
-  const std::string open(200000, '[');
-  EXPECT_EQ(VerificarErroJSON(open, kPosted, log), "Erro: JSON inválido");
-  const std::string nested = R"({"a":)" + open + std::string(200000, ']') + "}";
-  EXPECT_TRUE(VerificarErroJSON(nested, kPosted, log) == nested);  // kept out of the report: huge
+  const auto nested = [](int depth) {
+    return R"({"a":)" + std::string(depth - 1, '[') + std::string(depth - 1, ']') + "}";
+  };
+  EXPECT_EQ(VerificarErroJSON(std::string(200000, '['), kPosted, log), "Erro: JSON inválido");
+  EXPECT_EQ(VerificarErroJSON(nested(200000), kPosted, log), "Erro: JSON inválido");
+  EXPECT_EQ(VerificarErroJSON(nested(kMaxJsonDepth + 1), kPosted, log), "Erro: JSON inválido");
+  EXPECT_EQ(VerificarErroJSON(nested(kMaxJsonDepth), kPosted, log), nested(kMaxJsonDepth));
 
   const std::string lote(8 << 20, '7');
   EXPECT_TRUE(VerificarErroJSON(R"({"idLote":")" + lote + R"("})", kPosted, log) == "Ok:" + lote);

@@ -8,6 +8,7 @@
 
 #include "base/error.h"
 #include "base/iso8601.h"
+#include "base/json_depth.h"
 #include "base/text.h"
 
 namespace varenta {
@@ -64,14 +65,11 @@ ResendListShape readResendList(std::string_view body, std::string_view tipo,
                                const std::function<void(const ResendRequest&)>& request,
                                const std::function<void(const std::exception&)>& unreadable) {
   rapidjson::Document parsed;
-  // Numbers stay the text they were written with, so a register 2 reads as "2"; iterative parsing
-  // keeps a deeply nested answer from exhausting the stack.
-  parsed.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag>(body.data(),
-                                                                                       body.size());
-  // The reader takes a NUL byte for the end of the text, so a list followed by a NUL and more
-  // requests would pass as the list before it, and the poll would take those requests as answered;
-  // JSON never holds a raw NUL byte.
-  if (parsed.HasParseError() || body.find('\0') != std::string_view::npos) return ResendListShape::NotJson;
+  // Numbers stay the text they were written with, so a register 2 reads as "2". A list followed by a
+  // NUL byte and more requests is not JSON (the reader alone would stop at the NUL, and the poll
+  // would take those requests as answered).
+  if (!parseJsonWithinDepth<rapidjson::kParseNumbersAsStringsFlag>(parsed, body))
+    return ResendListShape::NotJson;
   if (!parsed.IsArray()) return ResendListShape::NotArray;
   for (const Value& element : parsed.GetArray()) {
     std::optional<ResendRequest> read;

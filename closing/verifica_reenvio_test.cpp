@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/json_depth.h"
 #include "sales/new_sale_export.h"
 #include "tests/tasks/sales_export_fixture.h"
 
@@ -210,6 +211,11 @@ TEST_F(ResendPollTest, AnAnswerThatIsNotJsonIsLoggedAndHoldsThePollOff) {
        {"Reenvio: a resposta de solicitudes de movimientos não é JSON: <!DOCTYPE html>  <html><title>"
         "Manutenção</title> <body>" +
         std::string(45, 'x')}},
+      {"movements nested past what is read",
+       std::string(kMaxJsonDepth + 1, '[') + std::string(kMaxJsonDepth + 1, ']'),
+       "[]",
+       {"movimientos"},
+       {"Reenvio: a resposta de solicitudes de movimientos não é JSON: " + std::string(100, '[')}},
       {"a list, a NUL byte and more requests for movements",
        std::string("[]") + '\0' + "[" + movimientos("2024-06-10", "2") + "]",
        "[]",

@@ -1,48 +1,7 @@
 #include "promotions/json_document.h"
 
-#include <cstdint>
-
 namespace varenta {
 namespace {
-
-// Hands the reader's events to the document and stops the parse at the first container that
-// would nest too deep, before the reader goes down into it.
-class DepthLimited {
- public:
-  using Ch = char;
-  explicit DepthLimited(rapidjson::Document& document) : document_(document) {}
-
-  bool Null() { return document_.Null(); }
-  bool Bool(bool b) { return document_.Bool(b); }
-  bool Int(int i) { return document_.Int(i); }
-  bool Uint(unsigned i) { return document_.Uint(i); }
-  bool Int64(std::int64_t i) { return document_.Int64(i); }
-  bool Uint64(std::uint64_t i) { return document_.Uint64(i); }
-  bool Double(double d) { return document_.Double(d); }
-  bool RawNumber(const Ch* text, rapidjson::SizeType length, bool copy) {
-    return document_.RawNumber(text, length, copy);
-  }
-  bool String(const Ch* text, rapidjson::SizeType length, bool copy) {
-    return document_.String(text, length, copy);
-  }
-  bool Key(const Ch* text, rapidjson::SizeType length, bool copy) {
-    return document_.Key(text, length, copy);
-  }
-  bool StartObject() { return ++depth_ <= kMaxJsonDepth && document_.StartObject(); }
-  bool EndObject(rapidjson::SizeType members) {
-    --depth_;
-    return document_.EndObject(members);
-  }
-  bool StartArray() { return ++depth_ <= kMaxJsonDepth && document_.StartArray(); }
-  bool EndArray(rapidjson::SizeType elements) {
-    --depth_;
-    return document_.EndArray(elements);
-  }
-
- private:
-  rapidjson::Document& document_;
-  int depth_ = 0;
-};
 
 // Every parse on a thread reuses the memory of the one before: fresh memory from the system costs
 // more than the whole parse. The memory of a text beyond kKeptText is given back after its parse.
@@ -85,7 +44,7 @@ ParsedJson::ParsedJson(std::string_view text)
   rapidjson::InsituStringStream stream(copy.data());
   auto generator = [&](rapidjson::Document& target) {
     rapidjson::Reader reader;
-    DepthLimited handler(target);
+    DepthLimited<rapidjson::Document> handler(target);
     // The copy ends in a NUL byte, which the reader takes for the end of the text; a text that
     // goes on after a NUL byte of its own is not JSON.
     valid_ = !reader.Parse<kJsonParseFlags | rapidjson::kParseInsituFlag>(stream, handler).IsError() &&

@@ -12,13 +12,11 @@
 #include <string>
 #include <string_view>
 
+#include "base/json_depth.h"
+
 namespace varenta {
 
 using JsonNode = rapidjson::Value;
-
-// Nesting deeper than this is refused like any other unreadable text, so that no walk over a
-// parsed text can run out of stack.
-inline constexpr int kMaxJsonDepth = 512;
 
 // How every reader of JSON text here parses: numbers as written.
 inline constexpr unsigned kJsonParseFlags = rapidjson::kParseNumbersAsStringsFlag;

@@ -1,5 +1,7 @@
 #include "sales/operator_commands.h"
 
+#include <charconv>
+#include <cstdint>
 #include <exception>
 #include <optional>
 
@@ -8,16 +10,32 @@
 #include "storedb/operator_session.h"
 
 namespace varenta {
-int inspectSale(const std::string& programDir, std::int64_t venda, std::ostream& out, std::ostream& err) {
+namespace {
+
+// The sale column is a 32-bit INTEGER: a number beyond it names no sale, where the statement itself
+// would fail on it.
+std::optional<std::int32_t> saleColumnValue(const std::string& digits) {
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  if (error != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+int inspectSale(const std::string& programDir, const std::string& venda, std::ostream& out,
+                std::ostream& err) {
   try {
     OperatorSession session;
     OperatorLog log(err);
     if (!session.connect(programDir, log, err)) return 1;
     Clock& clock = systemClock();
     PseudoRandom random(static_cast<std::uint64_t>(clock.now().millisSinceZero()));
-    const std::optional<SaleDocument> document = buildSaleDocument(
-        {*session.db.query1, *session.db.query2, session.settings.dataInicio, random, clock, log, "Erro: "},
-        venda);
+    std::optional<SaleDocument> document;
+    if (const std::optional<std::int32_t> number = saleColumnValue(venda))
+      document = buildSaleDocument(
+          {*session.db.query1, *session.db.query2, session.settings.dataInicio, random, clock, log, "Erro: "},
+          *number);
     if (!document) {
       err << "prjSrvVarenta: sale " << venda << " has no line dated on or after the start date "
           << session.settings.dataInicio.format("dd/mm/yyyy") << '\n';

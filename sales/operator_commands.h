@@ -14,8 +14,10 @@ namespace varenta {
 // /VENDA n: the register the new-sale export would post sale n to, then the batch text it would
 // post, one line each on out (UTF-8). A build that fails is logged on err and gives an empty
 // batch, as the export would post it. Status 1, with one line on err, when no line of sale n is
-// dated on or after the start date, or when the database cannot be read.
-int inspectSale(const std::string& programDir, std::int64_t venda, std::ostream& out, std::ostream& err);
+// dated on or after the start date (a number beyond the sale column's range names no sale), or when
+// the database cannot be read. `venda` is the number's decimal digits.
+int inspectSale(const std::string& programDir, const std::string& venda, std::ostream& out,
+                std::ostream& err);
 
 // /MARCAS: the loaded settings and the five sync marks, one "column=value" line each on out, the
 // password masked. Status 1 when the database cannot be reached or the settings cannot be loaded.

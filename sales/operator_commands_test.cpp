@@ -99,16 +99,17 @@ TEST_F(OperatorCommandsTest, SaleShowsTheRegisterAndTheBatchTheExportPosts) {
 TEST_F(OperatorCommandsTest, ASaleNotThereOrBeforeTheStartDateIsOneLineAndStatusOne) {
   insert(f.database,
          VendaRow{.sequencial = 1, .venda = 90, .data = sql(today.addMonths(-1) - std::chrono::hours(24))});
-  for (const char* venda : {"90", "12345"}) {
+  // Numbers beyond the sale column's integer, and beyond any integer, name no sale either.
+  for (const std::string venda : {"90", "12345", "2147483648", "99999999999999999999999"}) {
     SCOPED_TRACE(venda);
     const Outcome shown = program({"-venda", venda});
     EXPECT_EQ(shown.status, 1);
     EXPECT_EQ(shown.out, "");
-    EXPECT_EQ(shown.err, "prjSrvVarenta: sale " + std::string(venda) +
-                             " has no line dated on or after the start date " +
+    EXPECT_EQ(shown.err, "prjSrvVarenta: sale " + venda + " has no line dated on or after the start date " +
                              today.addMonths(-1).format("dd/mm/yyyy") + "\n");
   }
-  EXPECT_EQ(program({"/VENDA", "abc"}).status, 2);
+  for (const char* bad : {"abc", "0", "-5", "+5", "1e3"})
+    EXPECT_EQ(program({"/VENDA", bad}).status, 2) << bad;
 }
 
 TEST_F(OperatorCommandsTest, MarksShowTheSettingsWithThePasswordMasked) {

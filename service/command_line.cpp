@@ -1,6 +1,6 @@
 #include "service/command_line.h"
 
-#include <charconv>
+#include <algorithm>
 
 #include "base/text.h"
 
@@ -28,9 +28,12 @@ std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& argu
     else if (asciiIEquals(name, "SITUACAO"))
       line.inspection = Inspection::Situation;
     else if (asciiIEquals(name, "VENDA") && i + 1 < arguments.size()) {
+      // Digits only, however many: a number too large for any sale still names one, which does not
+      // exist.
       const std::string& number = arguments[++i];
-      const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), line.venda);
-      if (error != std::errc() || end != number.data() + number.size() || line.venda < 1) return std::nullopt;
+      if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+      line.venda = number.substr(std::min(number.find_first_not_of('0'), number.size()));
+      if (line.venda.empty()) return std::nullopt;
       line.inspection = Inspection::Sale;
     } else
       return std::nullopt;

@@ -22,11 +22,11 @@ struct CommandLine {
   Command command = Command::Run;
   bool silent = false;
   std::optional<Inspection> inspection;
-  std::int64_t venda = 0;  // the sale of Inspection::Sale
+  std::string venda;  // the sale of Inspection::Sale: its decimal digits, no leading zero
 };
 
 // Empty for an unknown switch, a bare word, two of INSTALL, UNINSTALL and CONSOLE, an inspection with
-// anything else, or VENDA without a positive sale number after it.
+// anything else, or VENDA without a positive sale number (decimal digits) after it.
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& arguments);
 
 // What the program prints for a command line it cannot read; the platform's host says it.

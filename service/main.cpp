@@ -1,5 +1,6 @@
 // prjSrvVarenta: the SrvVarenta service's program.
 
+#include <csignal>
 #include <functional>
 #include <iostream>
 #include <string>
@@ -20,6 +21,12 @@
 
 int main(int argc, char** argv) {
   using namespace varenta;
+#ifdef SIGPIPE
+  // A write to a pipe nobody reads any more (standard error of a journal gone, a closed terminal
+  // pipe, a socket the peer closed) fails with EPIPE like any failed write, instead of ending the
+  // whole process.
+  std::signal(SIGPIPE, SIG_IGN);
+#endif
   const auto commandLine = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
   if (!commandLine) {
     std::cerr << kUsage;

@@ -64,8 +64,11 @@ class Program {
     return messages;
   }
 
-  // Starts the program with these arguments and, of the variables the service heeds, these only.
-  void start(const std::vector<std::string>& arguments, const std::vector<std::string>& variables) {
+  // Starts the program with these arguments and, of the variables the service heeds, these only;
+  // its standard error is `errorFd` when one is given. It starts with every signal's default action,
+  // whatever the test program ignores.
+  void start(const std::vector<std::string>& arguments, const std::vector<std::string>& variables,
+             int errorFd = -1) {
     std::vector<std::string> env;
     // Nor systemd's, when the tests themselves run under it.
     for (char** e = environ; *e; ++e) {
@@ -82,10 +85,20 @@ class Program {
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, 1, (dir.dir() + "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0644);
-    posix_spawn_file_actions_addopen(&files, 2, (dir.dir() + "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    const int rc =
-        posix_spawn(&pid_, binary().c_str(), &files, nullptr, pointers(args).data(), pointers(env).data());
+    if (errorFd >= 0)
+      posix_spawn_file_actions_adddup2(&files, errorFd, 2);
+    else
+      posix_spawn_file_actions_addopen(&files, 2, (dir.dir() + "stderr").c_str(),
+                                       O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t all;
+    sigfillset(&all);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+    const int rc = posix_spawn(&pid_, binary().c_str(), &files, &attributes, pointers(args).data(),
+                               pointers(env).data());
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&files);
     ASSERT_EQ(rc, 0);
   }
@@ -285,6 +298,18 @@ TEST(Program, RefusesBadInputBeforeTouchingTheLog) {
     EXPECT_NE(program.err().find(c.said), std::string::npos) << program.err();
     EXPECT_FALSE(fs::exists(program.logPath()));
   }
+}
+
+// Standard error whose reader is gone (a journal that went away, a pipe closed): what the program
+// says there is lost, and it goes on to its own end instead of dying of SIGPIPE.
+TEST(Program, OutlivesAStandardErrorNobodyReads) {
+  Program program;
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  program.start({"/bogus"}, {}, ends[1]);
+  close(ends[1]);
+  EXPECT_EQ(program.wait(), 2);  // the usage text's status, not 128 + SIGPIPE
 }
 
 // A datagram socket where the program, given NOTIFY_SOCKET, tells what systemd would hear.

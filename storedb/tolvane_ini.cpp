@@ -1,5 +1,7 @@
 #include "storedb/tolvane_ini.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -9,6 +11,16 @@
 
 namespace varenta {
 namespace {
+
+// A control character has no place in a host name or a path; inside a value (a NUL cut the host
+// name short, and the client library then took the path for a local file to open in the process)
+// it makes the line one that cannot be read.
+bool holdsControl(std::string_view value) {
+  return std::any_of(value.begin(), value.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < 0x20 || byte == 0x7F;
+  });
+}
 
 std::string_view unquoted(std::string_view value) {
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
@@ -41,6 +53,7 @@ DatabaseLocation databaseLocationFromIni(std::string_view text, const std::strin
     if (!inTolvane || equals == std::string_view::npos) continue;
     const std::string_view name = trimBlanksAndControls(line.substr(0, equals));
     const std::string value(unquoted(trimBlanksAndControls(line.substr(equals + 1))));
+    if (holdsControl(value)) continue;
     // The first occurrence of a key wins.
     if (asciiIEquals(name, "Servidor") && !server) server = value;
     if (asciiIEquals(name, "Caminho") && !path) path = value;
@@ -48,8 +61,13 @@ DatabaseLocation databaseLocationFromIni(std::string_view text, const std::strin
   return {server.value_or("localhost"), path.value_or(programDir + "TOLVANE.FDB")};
 }
 
+// Only a regular file is read: opening a FIFO of that name would wait for a writer, and hold the
+// start, for ever.
 DatabaseLocation readDatabaseLocation(const std::string& programDir) {
-  std::ifstream in(programDir + "Tolvane.ini", std::ios::binary);  // a missing file reads as empty
+  const std::string file = programDir + "Tolvane.ini";
+  std::error_code error;
+  std::ifstream in;  // a missing file, or one that is no regular file, reads as empty
+  if (std::filesystem::is_regular_file(file, error)) in.open(file, std::ios::binary);
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   return databaseLocationFromIni(text, programDir);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Where the store database is: "Tolvane.ini" beside the program, section "Tolvane", keys
-// "Servidor" and "Caminho" (letter case ignored). A missing file, section or key, and lines that
-// cannot be read, leave the defaults: "localhost" and "TOLVANE.FDB" in the program's directory.
+// "Servidor" and "Caminho" (letter case ignored). A missing file (or a name that is no regular file),
+// a missing section or key, and lines that cannot be read (a value holding a control character
+// among them) leave the defaults: "localhost" and "TOLVANE.FDB" in the program's directory.
 
 #include <string>
 #include <string_view>
@@ -16,7 +17,7 @@ struct DatabaseLocation {
 // programDir ends with a path delimiter.
 DatabaseLocation readDatabaseLocation(const std::string& programDir);
 
-// The same from the file's text. Every value read lies within one line, so it never holds a line feed.
+// The same from the file's text. No value read holds a control character.
 DatabaseLocation databaseLocationFromIni(std::string_view text, const std::string& programDir);
 
 }  // namespace varenta

@@ -1,16 +1,22 @@
 #include "storedb/tolvane_ini.h"
 
 #include <gtest/gtest.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <optional>
 
 #include "tests/support/temp_dir.h"
 
 namespace varenta {
 namespace {
+
+using namespace std::string_literals;
 
 TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
   const TempDir temp("varenta-ini");
@@ -38,6 +44,10 @@ TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
       {"a long path", "[Tolvane]\nCaminho=" + longPath + "\nServidor=db2\n", "db2", longPath},
       {"quotes around a value go, a semicolon in it stays",
        "[Tolvane]\nServidor=\"db3\"\nCaminho=/dados/loja ;1/x.fdb\n", "db3", "/dados/loja ;1/x.fdb"},
+      // A NUL would cut the host name short, and the path would then be opened as a local file.
+      {"a value holding a control character is a line that cannot be read",
+       "[Tolvane]\nServidor=db4\0:/etc/x\nCaminho=/d/\x01x.fdb\nCaminho=/d/\x7f.fdb\nServidor=db5\n"s, "db5",
+       dir + "TOLVANE.FDB"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -47,6 +57,25 @@ TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
     EXPECT_EQ(location.server, c.server);
     EXPECT_EQ(location.path, c.path);
   }
+}
+
+// Tolvane.ini is read only when it is a regular file: a FIFO would hold the start until some process
+// wrote to it, a directory reads as no file.
+TEST(TolvaneIni, OnlyARegularFileIsRead) {
+  const TempDir temp("varenta-ini");
+  const std::string file = temp.dir() + "Tolvane.ini";
+  std::filesystem::create_directory(file);
+  EXPECT_EQ(readDatabaseLocation(temp.dir()).server, "localhost");
+  std::filesystem::remove(file);
+#ifndef _WIN32
+  ASSERT_EQ(mkfifo(file.c_str(), 0600), 0);
+  auto reading = std::async(std::launch::async, [&] { return readDatabaseLocation(temp.dir()); });
+  if (reading.wait_for(std::chrono::seconds(5)) == std::future_status::timeout) {
+    ADD_FAILURE() << "reading a FIFO named Tolvane.ini waits for a writer";
+    std::ofstream(file) << "[Tolvane]\n";  // lets the reading end
+  }
+  EXPECT_EQ(reading.get().path, temp.dir() + "TOLVANE.FDB");
+#endif
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <thread>
@@ -31,6 +32,27 @@ std::string errorDocument(const std::string& code, const std::string& field = ""
   if (!field.empty()) writer.key("campo").string(field);
   writer.endObject().endObject().endArray().endObject();
   return writer.text();
+}
+
+std::string repeated(const std::string& text, int times) {
+  std::string out;
+  out.reserve(text.size() * static_cast<std::size_t>(times));
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
+// The body in chunks, its length never announced: 64 KiB at a time, or one byte every `trickleMs`.
+void sendChunked(httplib::Response& response, std::string body, const std::string& type, int trickleMs) {
+  const auto text = std::make_shared<const std::string>(std::move(body));
+  response.set_chunked_content_provider(type, [text, trickleMs](std::size_t offset, httplib::DataSink& sink) {
+    if (offset >= text->size()) {
+      sink.done();
+      return true;
+    }
+    if (trickleMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(trickleMs));
+    const std::size_t length = trickleMs > 0 ? 1 : std::min<std::size_t>(65536, text->size() - offset);
+    return sink.write(text->data() + offset, length);
+  });
 }
 
 void answerError(httplib::Response& response, int status, const std::string& code,
@@ -162,13 +184,20 @@ bool CloudStandIn::respond(const std::string& path, const std::string& query, co
     if (forcing.status != 0) {
       response.status = forcing.status;
       if (!forcing.location.empty()) response.set_header("Location", forcing.location);
+      std::string body = forcing.body;
+      std::string type = kJson;
       if (!forcing.contentType.empty()) {
-        response.set_content(encodeFor(forcing.contentType, forcing.body), forcing.contentType);
+        body = encodeFor(forcing.contentType, forcing.body);
+        type = forcing.contentType;
       } else if (forcing.body.empty()) {
-        response.set_content("<html><body><h1>" + std::to_string(forcing.status) + "</h1></body></html>",
-                             "text/html");
+        body = "<html><body><h1>" + std::to_string(forcing.status) + "</h1></body></html>";
+        type = "text/html";
+      }
+      if (forcing.repeat > 1) body = repeated(body, forcing.repeat);
+      if (forcing.chunked || forcing.trickleMs > 0) {
+        sendChunked(response, std::move(body), type, forcing.trickleMs);
       } else {
-        response.set_content(forcing.body, kJson);
+        response.set_content(body, type);
       }
       return true;
     }
@@ -196,6 +225,10 @@ void CloudStandIn::control(const std::string& path, const httplib::Request& requ
   StandInForcing forcing;
   forcing.status = integer("status");
   forcing.delayMs = integer("delayMs");
+  forcing.repeat = integer("repeat");
+  forcing.trickleMs = integer("trickleMs");
+  forcing.chunked =
+      document.HasMember("chunked") && document["chunked"].IsBool() && document["chunked"].GetBool();
   forcing.times = integer("times");
   forcing.close = document.HasMember("close") && document["close"].IsBool() && document["close"].GetBool();
   const auto text = [&document](const char* name) {

@@ -18,6 +18,9 @@
 //   {"status":307,"location":"/x"}  the same, with that Location header (a redirect)
 //   {"status":200,"body":"ação","contentType":"text/plain; charset=ISO-8859-1"}  the body in the
 //                             character set the content type names, with that Content-Type
+//   {"status":200,"body":"[","repeat":N}  with a status: the body N times over
+//   {"status":200,...,"chunked":true}      with a status: the length not announced, in chunks
+//   {"status":200,...,"trickleMs":N}       with a status: chunked, one byte every N ms
 //   {"delayMs":3000}          wait before answering
 //   {"close":true}            send the headers, then close the connection in the middle of the body
 //   {"times":2}               only for the next two requests (by default until reset)

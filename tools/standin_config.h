@@ -15,6 +15,9 @@ struct StandInForcing {
   std::string location{};
   std::string contentType{};  // the body is sent in the character set it names
   int delayMs = 0;
+  int repeat = 0;        // the body this many times over (an answer of any size)
+  bool chunked = false;  // the body's length is not announced: it comes in chunks
+  int trickleMs = 0;     // chunked, one byte every this many milliseconds
   bool close = false;
   int times = 0;  // 0: until reset
 };

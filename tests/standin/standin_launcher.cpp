@@ -27,6 +27,9 @@ void StandIn::force(const StandInForcing& forcing) const {
   writer.key("location").string(forcing.location);
   writer.key("contentType").string(forcing.contentType);
   writer.key("delayMs").integer(forcing.delayMs);
+  writer.key("repeat").integer(forcing.repeat);
+  writer.key("chunked").boolean(forcing.chunked);
+  writer.key("trickleMs").integer(forcing.trickleMs);
   writer.key("close").boolean(forcing.close);
   writer.key("times").integer(forcing.times);
   writer.endObject();

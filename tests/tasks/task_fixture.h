@@ -32,8 +32,8 @@ class HookedTransport : public HttpTransport {
   }
 
  private:
-  std::unique_ptr<HttpTransport> real_ =
-      makeHttpTransport({std::chrono::seconds(5), std::chrono::seconds(10), {}});
+  std::unique_ptr<HttpTransport> real_ = makeHttpTransport(
+      {.connectTimeout = std::chrono::seconds(5), .responseTimeout = std::chrono::seconds(10)});
 };
 
 class TaskFixture {
