@@ -1,10 +1,9 @@
 #include "base/text.h"
 
-#include <iconv.h>
-#include <locale.h>
-
 #include <array>
 #include <cstdint>
+
+#include "base/cp1252_equivalents.h"
 
 namespace varenta {
 namespace {
@@ -34,31 +33,6 @@ void appendUtf8(std::string& out, char32_t cp) {
     out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (cp & 0x3F));
   }
-}
-
-// The C library's transliteration, which knows close equivalents ("Ł" is "L", "ő" is "o", a
-// combining accent is dropped), follows the tables of the thread's locale; the service runs under
-// whatever locale its host gives it, and the plain "C" one knows none. The "C.UTF-8" locale, which
-// every Debian system carries, is used for the conversion alone, so the rest of the program keeps
-// its own.
-std::string closeEquivalent(std::string_view utf8Char) {
-  static const locale_t withTables = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  if (withTables == static_cast<locale_t>(0)) return "?";
-  const locale_t previous = uselocale(withTables);
-  std::string out = "?";
-  const iconv_t cd = iconv_open("WINDOWS-1252//TRANSLIT", "UTF-8");
-  if (cd != reinterpret_cast<iconv_t>(-1)) {
-    char buffer[32];
-    char* in = const_cast<char*>(utf8Char.data());
-    std::size_t inLeft = utf8Char.size();
-    char* at = buffer;
-    std::size_t outLeft = sizeof buffer;
-    if (iconv(cd, &in, &inLeft, &at, &outLeft) != static_cast<std::size_t>(-1) && at != buffer)
-      out.assign(buffer, at);
-    iconv_close(cd);
-  }
-  uselocale(previous);
-  return out;
 }
 
 }  // namespace
@@ -100,7 +74,8 @@ std::string utf8ToCp1252(std::string_view utf8) {
     } else if (const char byte = toCp1252(cp); byte != 0 || cp == 0) {
       out += byte;
     } else if (cp < 0x300 || cp > 0x36F) {  // a combining accent goes; the letter before it stays
-      out += closeEquivalent(utf8.substr(i, len));
+      const std::string_view equivalent = cp1252Equivalent(cp);
+      out += equivalent.empty() ? "?" : utf8ToCp1252(equivalent);
     }
     i += len == 0 ? 1 : len;
   }

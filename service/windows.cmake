@@ -6,9 +6,9 @@
 find_program(VARENTA_WINDMC NAMES ${CMAKE_CXX_COMPILER_TARGET}-windmc x86_64-w64-mingw32-windmc windmc REQUIRED)
 find_program(VARENTA_WINDRES NAMES ${CMAKE_CXX_COMPILER_TARGET}-windres x86_64-w64-mingw32-windres windres REQUIRED)
 set(messages_dir ${CMAKE_CURRENT_BINARY_DIR}/generated/service)
+file(MAKE_DIRECTORY ${messages_dir})  # the tools run in it
 add_custom_command(
   OUTPUT ${messages_dir}/event_messages.h ${messages_dir}/event_messages.o
-  COMMAND ${CMAKE_COMMAND} -E make_directory ${messages_dir}
   COMMAND ${VARENTA_WINDMC} -h ${messages_dir} -r ${messages_dir} ${CMAKE_CURRENT_SOURCE_DIR}/event_messages.mc
   COMMAND ${VARENTA_WINDRES} ${messages_dir}/event_messages.rc -O coff -o ${messages_dir}/event_messages.o
   WORKING_DIRECTORY ${messages_dir}

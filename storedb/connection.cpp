@@ -75,7 +75,7 @@ void Connection::open() {
     dpb->insertInt(&status, isc_dpb_sql_dialect, static_cast<int>(dialect));
     dpb->insertInt(&status, isc_dpb_connect_timeout, kConnectTimeoutSeconds);
     fb::Ref<Firebird::IProvider> provider(fb::master()->getDispatcher());
-    // The path goes as this host names its files, in UTF-8 (see fb::master()).
+    // The path goes as this host names its files, in UTF-8 (see fb::loadMasterInterface()).
     attachment_ = provider->attachDatabase(&status, target.c_str(), dpb->getBufferLength(&status),
                                            dpb->getBuffer(&status));
   } catch (const Firebird::FbException& e) {

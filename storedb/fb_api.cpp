@@ -2,21 +2,17 @@
 
 #include <iberror.h>
 
-#include <clocale>
 #include <string>
 
 #include "base/error.h"
 #include "base/text.h"
+#include "storedb/fb_client.h"
 
 namespace varenta::fb {
 
 Firebird::IMaster* master() {
-  static Firebird::IMaster* const instance = [] {
-    // The client reads database paths in the C library's character set; this host names its files
-    // in UTF-8, and under the default "C" locale any accented letter in a path is refused.
-    setlocale(LC_CTYPE, "C.UTF-8");
-    return Firebird::fb_get_master_interface();
-  }();
+  // A client that could not be loaded is looked for again at the next call.
+  static Firebird::IMaster* const instance = loadMasterInterface();
   return instance;
 }
 
@@ -24,8 +20,8 @@ std::string describe(const Firebird::FbException& error) {
   char text[2048];
   master()->getUtilInterface()->formatStatus(text, sizeof text, error.getStatus());
   // The server writes what it was given into its texts: a database path as this host names its
-  // files, in UTF-8 (see master()), a value of the store database in Windows-1252. Text with accents
-  // in Windows-1252 is practically never valid UTF-8, so text that is valid UTF-8 is taken as such.
+  // files, in UTF-8 (see loadMasterInterface()), a value of the store database in Windows-1252. Text with
+  // accents in Windows-1252 is practically never valid UTF-8, so text that is valid UTF-8 is taken as such.
   std::string message = isValidUtf8(text) ? std::string(text) : cp1252ToUtf8(text);
   while (!message.empty() && (message.back() == '\n' || message.back() == ' ')) message.pop_back();
   return message;

@@ -9,6 +9,7 @@
 
 namespace varenta::fb {
 
+// The client's master interface; throws EClientMissing (fb_client.h) while there is no client.
 Firebird::IMaster* master();
 
 // A status vector that throws Firebird::FbException on error, disposed when it goes out of scope.

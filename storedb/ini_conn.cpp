@@ -2,6 +2,9 @@
 
 #include <exception>
 
+#include "storedb/fb_api.h"
+#include "storedb/fb_client.h"
+
 namespace varenta {
 namespace {
 
@@ -21,12 +24,24 @@ bool attempt(const ConnectionStep& step, const char* password) {
   }
 }
 
+// Windows loads the Firebird client when it is first needed (storedb/fb_client.h): on a machine
+// without a usable one, each connection step says what is missing before it fails as usual.
+bool clientReady(const ConnectionStep& step) {
+  try {
+    fb::master();
+    return true;
+  } catch (const fb::EClientMissing& missing) {
+    step.load.log.DoSaveLog(missing.message());
+    return false;
+  }
+}
+
 }  // namespace
 
 void IniConn(const ConnectionStep& step) {
   step.location = readDatabaseLocation(step.programDir);
   step.load.db.create();
-  if (attempt(step, kFirstPassword) || attempt(step, kSecondPassword)) {
+  if (clientReady(step) && (attempt(step, kFirstPassword) || attempt(step, kSecondPassword))) {
     step.dbConnected = true;
   } else {
     step.load.log.DoSaveLog("Falha na conexão com o banco de dados do Olvessa");

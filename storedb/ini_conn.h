@@ -18,7 +18,8 @@ struct ConnectionStep {
   std::string programDir;      // where Tolvane.ini and the default database file are
 };
 
-// No connection failure escapes: it ends in the failure line and DbConnected false. The settings
+// No connection failure escapes: it ends in the failure line and DbConnected false, after a line
+// naming what is missing when there is no usable Firebird client (Windows). The settings
 // load runs in every case (and logs its own failure when there is no connection).
 void IniConn(const ConnectionStep& step);
 

@@ -49,9 +49,13 @@ void startLinuxProgram(const std::vector<std::string>& argv) {
                       &process))
     throw std::runtime_error("wine cannot start " + argv.front() + ": error " +
                              std::to_string(GetLastError()));
-  // Wine hands back no handles for a Linux process; close whatever it gave.
-  if (process.hProcess != nullptr) CloseHandle(process.hProcess);
-  if (process.hThread != nullptr) CloseHandle(process.hThread);
+  // Wine hands back no process for a Linux program (its id is 0) and a thread "handle" that is none:
+  // closing that one would close whatever handle of ours shares its value (wine ignores the low two
+  // bits of a handle), a socket of the caller's for one.
+  if (process.dwProcessId != 0) {
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
 }
 
 }  // namespace
