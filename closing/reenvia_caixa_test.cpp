@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "closing/closing_test_fixture.h"
+#include "tests/tasks/closing_fixture.h"
 
 namespace varenta {
 namespace {

@@ -22,7 +22,7 @@ store_tool="$root/build/tests/e2e/varenta-store"
 demo="$root/build/demo"
 rm -rf "$demo" && mkdir -p "$demo/cloud" "$demo/store"
 chmod 0777 "$demo/store" # the Firebird server writes the database file as its own user
-cp "$root/build/service/prjSrvVarenta" "$demo/"
+cp "$root/build/host/prjSrvVarenta" "$demo/"
 
 "$root/build/tools/varenta-standin" --data "$demo/cloud" --journal "$demo/cloud/journal.jsonl" \
   --port-file "$demo/cloud/port" >/dev/null &

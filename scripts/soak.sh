@@ -36,7 +36,7 @@ prepare() {
   local dir=$1 count=$2
   rm -rf "$dir" && mkdir -p "$dir/cloud" "$dir/store"
   chmod 0777 "$dir/store"
-  cp "$root/build/service/prjSrvVarenta" "$dir/"
+  cp "$root/build/host/prjSrvVarenta" "$dir/"
   "$root/build/tools/varenta-standin" --data "$dir/cloud" --journal "$dir/cloud/journal.jsonl" \
     --port-file "$dir/cloud/port" >/dev/null &
   standin=$!

@@ -3,7 +3,7 @@
 #include <future>
 #include <thread>
 
-#include "service/journal.h"
+#include "servicelog/journal.h"
 #include "service/srv_varenta.h"
 
 namespace varenta {
