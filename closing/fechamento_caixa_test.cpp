@@ -3,8 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "tests/tasks/closing_fixture.h"
 #include "closing/reenvia_caixa.h"
+#include "tests/tasks/closing_fixture.h"
 
 namespace varenta {
 namespace {

@@ -9,15 +9,15 @@
 #include "base/clock.h"
 #include "base/error.h"
 #include "base/paths.h"
-#include "operator/operator_commands.h"
 #include "host/command_line.h"
 #include "host/firewall.h"
+#include "host/service_host.h"
+#include "host/watchdog_log.h"
+#include "operator/operator_commands.h"
+#include "operator/situation.h"
+#include "service/options.h"
 #include "servicelog/journal.h"
 #include "servicelog/log_file.h"
-#include "service/options.h"
-#include "host/service_host.h"
-#include "operator/situation.h"
-#include "host/watchdog_log.h"
 
 int main(int argc, char** argv) {
   using namespace varenta;

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "host/firewall_windows.h"
 #include "base/win32.h"
+#include "host/firewall_windows.h"
 #include "tests/support/lifecycle_log.h"
 
 namespace varenta {

@@ -10,10 +10,10 @@
 #include "base/error.h"
 #include "base/regional.h"
 #include "operator/backlog.h"
-#include "tasks/cycle_schedule.h"
 #include "servicelog/error_lines.h"
 #include "servicelog/log_tail.h"
 #include "storedb/operator_session.h"
+#include "tasks/cycle_schedule.h"
 
 namespace varenta {
 namespace {

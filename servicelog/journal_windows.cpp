@@ -4,9 +4,9 @@
 #include <iostream>
 #include <string>
 
+#include "base/win32.h"
 #include "servicelog/event_messages.h"
 #include "servicelog/journal.h"
-#include "base/win32.h"
 
 namespace varenta {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "base/error.h"
-#include "servicelog/log_file.h"
 #include "base/win32.h"
+#include "servicelog/log_file.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
 
