@@ -37,10 +37,10 @@ class LogFile : public ServiceLog {
   RegionalSettings settings_;
 };
 
-// The platform's part of DoSaveLog (log_file_posix.cpp, log_file_windows.cpp): appends `bytes` to
-// the file at `path`, created when missing, after dropping a Ctrl-Z that ends it, with the bounded
-// wait for another process's lock, all or nothing; others may read the file meanwhile. Throws
-// EInOutError.
+// What DoSaveLog does with the line's bytes: appends them to the file at `path`, created when
+// missing, after dropping a Ctrl-Z that ends it, with the bounded wait for another process's lock,
+// all or nothing; others may read the file meanwhile. Throws EInOutError. The calls of the operating
+// system it is made of are the platform's (log_file_handle.h).
 void appendToLogFile(const std::string& path, const std::string& bytes);
 
 }  // namespace varenta

@@ -1,15 +1,13 @@
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
-#include <thread>
 
 #include "base/error.h"
-#include "servicelog/log_file.h"
+#include "servicelog/log_file_handle.h"
 
 namespace varenta {
 namespace {
@@ -18,50 +16,62 @@ namespace {
   throw EInOutError(std::strerror(error));
 }
 
-// Old DOS-style writers ended text files with Ctrl-Z (0x1A); appending after it would hide the
-// new lines from readers that stop there. Returns where the file really ends.
-off_t endBeforeCtrlZ(int fd, off_t size) {
-  constexpr off_t kTail = 128;
-  const off_t from = std::max<off_t>(0, size - kTail);
-  char tail[kTail];
-  const ssize_t got = pread(fd, tail, static_cast<size_t>(size - from), from);
-  if (got < 0) failWith(errno);
-  const char* cut = std::find(tail, tail + got, '\x1A');
-  return cut == tail + got ? size : from + (cut - tail);
-}
-
-// Another process's line takes a moment at most; a process that keeps the file locked (a stuck copy
-// of the program, a tool holding it) must not hold the ticks and the stop for as long as it likes,
-// so after this long the line fails. Its message is the one Windows gives a file in use: it tells
-// the technician what is wrong, where this system's own text ("Resource temporarily unavailable")
-// would not.
-constexpr auto kLockWait = std::chrono::seconds(2);
-constexpr auto kLockRetry = std::chrono::milliseconds(10);
-
-void lockWithin(int fd) {
-  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
-  while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) failWith(errno);
-    if (std::chrono::steady_clock::now() >= deadline)
-      throw EInOutError("The process cannot access the file because it is being used by another process");
-    std::this_thread::sleep_for(kLockRetry);
+class PosixLogFile : public LogFileHandle {
+ public:
+  explicit PosixLogFile(int fd) : fd_(fd) {}
+  ~PosixLogFile() override {
+    if (fd_ >= 0) ::close(fd_);
   }
-}
 
-void writeAll(int fd, const std::string& bytes, off_t at) {
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = pwrite(fd, bytes.data() + done, bytes.size() - done, at + static_cast<off_t>(done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) failWith(n < 0 ? errno : ENOSPC);
-    done += static_cast<size_t>(n);
+  // An advisory lock: a reader that takes none is never in its way.
+  bool tryLock() override {
+    while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EWOULDBLOCK) return false;
+      if (errno != EINTR) failWith(errno);
+    }
+    return true;
   }
-}
+
+  std::int64_t size() override {
+    struct stat about {};
+    if (fstat(fd_, &about) != 0) failWith(errno);
+    return about.st_size;
+  }
+
+  std::size_t readAt(std::int64_t at, char* into, std::size_t count) override {
+    for (;;) {
+      const ssize_t n = pread(fd_, into, count, static_cast<off_t>(at));
+      if (n >= 0) return static_cast<std::size_t>(n);
+      if (errno != EINTR) failWith(errno);
+    }
+  }
+
+  std::size_t writeAt(std::int64_t at, const char* from, std::size_t count) override {
+    for (;;) {
+      const ssize_t n = pwrite(fd_, from, count, static_cast<off_t>(at));
+      if (n > 0) return static_cast<std::size_t>(n);
+      if (n == 0) failWith(ENOSPC);
+      if (errno != EINTR) failWith(errno);
+    }
+  }
+
+  void truncate(std::int64_t end) override {
+    if (ftruncate(fd_, static_cast<off_t>(end)) != 0) failWith(errno);
+  }
+
+  void close() override {
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) failWith(errno);
+  }
+
+ private:
+  int fd_;
+};
 
 }  // namespace
 
-void appendToLogFile(const std::string& path, const std::string& bytes) {
+std::unique_ptr<LogFileHandle> openLogForAppend(const std::string& path) {
   // An existing log is opened without O_CREAT: where the directory is shared with the service's
   // account (sticky and group-writable), the kernel refuses even root an O_CREAT open of a file the
   // account owns (fs.protected_regular=2, Debian's default). A new log holds whole rejected
@@ -69,24 +79,22 @@ void appendToLogFile(const std::string& path, const std::string& bytes) {
   int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0 && errno == ENOENT) fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0640);
   if (fd < 0) failWith(errno);
-  try {
-    lockWithin(fd);
-    const off_t size = lseek(fd, 0, SEEK_END);
-    if (size < 0) failWith(errno);
-    const off_t end = endBeforeCtrlZ(fd, size);
-    if (end != size && ftruncate(fd, end) != 0) failWith(errno);
-    try {
-      writeAll(fd, bytes, end);
-    } catch (...) {
-      // Take back what part of the line got in, so a full disk leaves no broken line behind.
-      (void)!ftruncate(fd, end);
-      throw;
-    }
-  } catch (...) {
-    close(fd);
-    throw;
+  return std::make_unique<PosixLogFile>(fd);
+}
+
+std::unique_ptr<LogFileHandle> openLogForReading(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    if (errno == ENOENT) return nullptr;
+    failWith(errno);
   }
-  if (close(fd) != 0) failWith(errno);
+  return std::make_unique<PosixLogFile>(fd);
+}
+
+// The text Windows gives a file in use: it tells the technician what is wrong, where this system's
+// own text for a lock that is not free ("Resource temporarily unavailable") would not.
+std::string fileInUseMessage() {
+  return "The process cannot access the file because it is being used by another process";
 }
 
 }  // namespace varenta
