@@ -1,5 +1,7 @@
 #include "api/http_exchange.h"
 
+#include <utility>
+
 #include "api/transport_failure.h"
 #include "base/text.h"
 
@@ -37,6 +39,20 @@ std::vector<std::string> headersOf(const HttpRequest& request, const Hop& hop) {
     headers.push_back(header);
   }
   return headers;
+}
+
+HttpResponse runExchange(const HttpRequest& request, std::chrono::steady_clock::time_point deadline,
+                         ExchangeHops& hops) {
+  const Address origin = hops.addressOf(request.url);
+  Hop hop{request.url, request.body ? &*request.body : nullptr, true};
+  for (int redirects = 0;; ++redirects) {
+    if (redirects > 0 && std::chrono::steady_clock::now() >= deadline)
+      throw transportFailure(kErrorTimeout, true);
+    HopAnswer answer = hops.send(hop);
+    if (!isRedirect(answer.response.status) || !answer.location) return std::move(answer.response);
+    if (redirects == kMaxRedirects) throw transportFailure(kErrorRedirectFailed, true);
+    hop = redirected(hop, answer.response.status, *answer.location, hops.addressOf(*answer.location), origin);
+  }
 }
 
 }  // namespace varenta

@@ -12,6 +12,7 @@
 #include "api/api_errors.h"
 #include "api/base64.h"
 #include "api/verdict.h"
+#include "tests/standin/extra_trust.h"
 #include "tests/standin/standin_launcher.h"
 #include "tests/standin/test_certificates.h"
 #include "tests/support/closed_port.h"
@@ -239,7 +240,7 @@ TEST(VarentaClientRedirectTest, CredentialsStayOnTheHostAndHttpsStaysHttps) {
   // The usual time-outs: WinHTTP's TLS handshake runs under the answer's, which a loaded machine can
   // outlast by far under wine.
   TransportSettings transport;
-  transport.extraCaFile = certificates.caFile;
+  transport.extraTrust = extraTrustIn(certificates.caFile);
   TVarenta client(transport);
   const std::string lotes = "/api-minoristas/api/v2/minoristas/12/locales/1/cajas/3/movimientos/lotes";
   const std::string securePort = std::to_string(secure.port());
@@ -485,7 +486,7 @@ TEST(VarentaClientTlsTest, TrustsOnlyVerifiedCertificates) {
     config.keyFile = c.key;
     StandIn standIn(config);
     TransportSettings transport;  // the usual time-outs, as for the redirects over HTTPS
-    transport.extraCaFile = c.trusted;
+    if (!c.trusted.empty()) transport.extraTrust = extraTrustIn(c.trusted);
     TVarenta client(transport);
     useStore(client, standIn.baseUrl());
     std::string outcome;
