@@ -29,7 +29,8 @@ struct CommandLine {
 // anything else, or VENDA without a positive sale number (decimal digits) after it.
 std::optional<CommandLine> parseCommandLine(const std::vector<std::string>& arguments);
 
-// What the program prints for a command line it cannot read; the platform's host says it.
-extern const char* const kUsage;
+// What the program prints for a command line it cannot read (service_host.cpp, with the lines
+// that differ by platform).
+extern const std::string kUsage;
 
 }  // namespace varenta

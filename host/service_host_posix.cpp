@@ -11,29 +11,22 @@
 #include <thread>
 
 #include "base/paths.h"
-#include "servicelog/journal.h"
-#include "servicelog/log_file.h"
+#include "host/platform_host.h"
 #include "host/service_account.h"
 #include "host/service_host.h"
 #include "host/systemd_notify.h"
 #include "host/systemd_unit.h"
+#include "servicelog/journal.h"
+#include "servicelog/log_file.h"
 
 namespace varenta {
 
-const char* const kUsage =
-    "usage: prjSrvVarenta [/INSTALL | /UNINSTALL] [/SILENT] | /CONSOLE | /VENDA <number> | /MARCAS\n"
-    "       | /SITUACAO\n"
+const char* const kRunUsage =
     "  (no switch)  run the SrvVarenta service in the foreground until SIGTERM or SIGINT\n"
     "               (SIGUSR1 pauses it, SIGUSR2 continues it)\n"
     "  /CONSOLE     the same (for a command line that also works on Windows)\n"
     "  /INSTALL     write the systemd unit SrvVarenta.service and enable it\n"
-    "  /UNINSTALL   disable and remove that unit\n"
-    "  /SILENT      print no confirmation\n"
-    "  /VENDA n     print the register and the batch text the sale export would post for sale n\n"
-    "  /MARCAS      print the integration settings and sync marks (password masked)\n"
-    "  /SITUACAO    print what is waiting to be sent and the log's latest errors (status 0 in\n"
-    "               step, 3 work waiting, 1 database unreachable)\n"
-    "Switches may start with \"/\" or \"-\", in any letter case.\n";
+    "  /UNINSTALL   disable and remove that unit\n";
 
 namespace {
 
@@ -90,22 +83,6 @@ int runService(TSrvVarenta& service) {
   return status;
 }
 
-int install(TSrvVarenta& service, bool silent) {
-  service.ServiceBeforeInstall();
-  installUnit(UnitPlace::fromEnvironment(), executablePath());
-  service.ServiceAfterInstall();
-  if (!silent) std::cout << "Service SrvVarenta installed successfully" << std::endl;
-  return 0;
-}
-
-int uninstall(TSrvVarenta& service, bool silent) {
-  service.ServiceBeforeUninstall();
-  uninstallUnit(UnitPlace::fromEnvironment());
-  service.ServiceAfterUninstall();
-  if (!silent) std::cout << "Service SrvVarenta uninstalled successfully" << std::endl;
-  return 0;
-}
-
 }  // namespace
 
 void prepareHostProcess() {
@@ -132,33 +109,20 @@ std::function<void(const std::string&)> statusReport() {
   return [](const std::string& text) { notifySystemd("STATUS=" + text); };
 }
 
-int runHost(TSrvVarenta& service, const CommandLine& commandLine) {
-  int status = 1;
-  try {
-    service.ServiceCreate();
-    switch (commandLine.command) {
-      case Command::Run:
-      case Command::Console:
-        status = runService(service);
-        break;
-      case Command::Install:
-        status = install(service, commandLine.silent);
-        break;
-      case Command::Uninstall:
-        status = uninstall(service, commandLine.silent);
-        break;
-    }
-  } catch (const std::exception& e) {
-    reportToJournal(e);
-    status = 1;
-  }
-  try {
-    service.ServiceDestroy();
-  } catch (const std::exception& e) {
-    reportToJournal(e);
-    status = 1;
-  }
-  return status;
+int runUnderServiceManager(TSrvVarenta& service, const std::function<void()>&) {
+  return runService(service);
+}
+
+int runInForeground(TSrvVarenta& service, const std::function<void()>&) {
+  return runService(service);
+}
+
+void registerService() {
+  installUnit(UnitPlace::fromEnvironment(), executablePath());
+}
+
+void unregisterService() {
+  uninstallUnit(UnitPlace::fromEnvironment());
 }
 
 }  // namespace varenta
