@@ -167,7 +167,7 @@ void TSrvVarenta::updateClientContext() {
 
 // The tasks are carried out by their subsystems.
 void TSrvVarenta::VerificaReenvio() {
-  varenta::VerificaReenvio({taskContext(), random_, FResendHold});
+  varenta::VerificaReenvio({taskContext(), random_, FResendHold, FResendAnswered});
 }
 void TSrvVarenta::AtualizaPromo() {
   varenta::AtualizaPromo({taskContext(), FPromoHold});
