@@ -167,7 +167,7 @@ void TSrvVarenta::updateClientContext() {
 
 // The tasks are carried out by their subsystems.
 void TSrvVarenta::VerificaReenvio() {
-  varenta::VerificaReenvio({taskContext(), random_, FResendHold});
+  varenta::VerificaReenvio({taskContext(), random_, FResendHold, FResendAnswered});
 }
 void TSrvVarenta::AtualizaPromo() {
   varenta::AtualizaPromo({taskContext(), FPromoHold});
@@ -185,7 +185,7 @@ void TSrvVarenta::FechamentoCaixaVarenta() {
 }
 
 void TSrvVarenta::ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal) {
-  varenta::ReenviaCaixaVarenta(taskContext(), DataCaixa, Terminal);
+  varenta::resendOwedClosing(taskContext(), DataCaixa, Terminal);
 }
 
 }  // namespace varenta

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "api/varenta_client.h"
 #include "base/clock.h"
@@ -18,6 +19,7 @@
 #include "base/log.h"
 #include "base/not_before.h"
 #include "base/timer.h"
+#include "closing/resend_list.h"
 #include "operator/backlog.h"
 #include "operator/status_line.h"
 #include "sales/pseudo_random.h"
@@ -75,7 +77,8 @@ class TSrvVarenta {
   virtual void AtualizaPromo();
   virtual void FechamentoCaixaVarenta();
   virtual void EnviarVendasVarenta();
-  // Sends the closing of day `DataCaixa` again, for register `Terminal` (every register when empty).
+  // Sends the closing of day `DataCaixa` again, for register `Terminal`, after a late cancellation;
+  // what the cloud does not judge stays owed through the closing mark.
   void ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal);
 
   void DoSaveLog(std::string_view message) { log_.DoSaveLog(message); }
@@ -103,6 +106,8 @@ class TSrvVarenta {
   NotBefore FResendHold;
   NotBefore FPromoHold;
   NotBefore FClosingHold;
+  // The resend requests answered since the poll last stored its mark (see ResendPollContext).
+  std::vector<ResendRequest> FResendAnswered;
   // The store database objects (created by IniConn, released by ServiceStop), the connection
   // helper and where the last connection step found the database.
   StoreDb Db;
