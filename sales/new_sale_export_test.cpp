@@ -468,6 +468,39 @@ TEST_F(NewSaleExportTest, ADatabaseErrorWhileReadingPaymentsLeavesTheSaleWaiting
   EXPECT_EQ(f.stored("varenta_ultvenda"), 401);
 }
 
+// A value of the sale's own rows that the database refuses (a card row with a column it cannot
+// convert) fails that sale the same way on every try: a failed build, posted empty and passed over,
+// so the sales after it go on.
+TEST_F(NewSaleExportTest, AValueTheDatabaseRefusesIsAFailedBuildOfThatSale) {
+  insert(f.database, VendaRow{.sequencial = 1, .venda = 401, .numerocoo = 401});
+  insert(f.database, CaixaRow{.codigovenda = 401, .cartao = "10"});
+  insert(f.database,
+         CartaoRow{.codigovenda = 401, .autorizacao = "ABC", .operacao = "CRÉDITO", .valortotal = "5"});
+  insert(f.database,
+         CartaoRow{.codigovenda = 401, .autorizacao = "123", .operacao = "DÉBITO", .valortotal = "5"});
+  insertPlainSales(f.database, 402, 1);
+  f.database.exec("alter table vendacartao add autorizado computed by (cast(autorizacao as integer))");
+
+  run();
+  std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].path, movimientos("1"));
+  EXPECT_EQ(posts[0].body, "");
+  const std::vector<std::string> lines = f.log.lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[2], "");  // the posted body, refused
+  EXPECT_EQ(lines[3], "[Venda= 401]JSON_INVALIDO");
+  EXPECT_TRUE(lines[1].starts_with("Erro: EDatabaseError\r\nMensagem: conversion error from string \"ABC\""))
+      << lines[1];
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 401);
+
+  run();
+  posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(numeroOf(posts[0].body), "402");
+}
+
 // A movement that cannot be built is logged in two lines and posted empty, and the mark moves past
 // it: amounts whose sum overflows, and an amount the store's NUMERIC(15,2) holds but the decimal type
 // does not, on the first line, on a later one or on a pseudo-line.

@@ -136,6 +136,9 @@ class TSrvVarenta {
   StatusLine status_;
   // What the status line tells of the cycle: why it rests, and the waiting work as last counted.
   bool restForNetwork_ = false;
+  // The hold of the task this tick runs, when it is one above the sale export; none once the
+  // closing has handed over to the sale export.
+  NotBefore* runningHold_ = nullptr;
   std::optional<Backlog> backlog_;
   std::optional<std::chrono::steady_clock::time_point> lastCount_;
   TimerLoop loop_;
