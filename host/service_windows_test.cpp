@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -289,6 +290,41 @@ TEST(WindowsService, UninstallingStopsTheRunningServiceFirst) {
       << log;
   // Its process is gone: the program's file can be replaced.
   EXPECT_TRUE(DeleteFileW(program.binary().c_str())) << GetLastError();
+}
+
+// A stop that comes while a pause is being handled stays a stop: the pause's state never shows over
+// it, and the stop is not refused. (How soon the pause ends is the service's business, so the states
+// are watched as they come.)
+TEST(WindowsService, AStopDuringAPauseIsNeverReportedAsPaused) {
+  Program program;
+  ServiceManager manager;
+  ASSERT_EQ(program.run(L"/INSTALL /SILENT"), 0) << program.err();
+  {
+    const ServiceHandle service = manager.open();
+    ASSERT_TRUE(service);
+    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+    ASSERT_TRUE(await([&] { return program.logHas("Servi\xE7o executado"); }));
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_PAUSE, &status)) << GetLastError();
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
+    std::vector<DWORD> states{status.dwCurrentState};
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (states.back() != SERVICE_STOPPED && std::chrono::steady_clock::now() < deadline) {
+      const DWORD now = ServiceManager::state(service.get());
+      if (now != states.back()) states.push_back(now);
+    }
+    std::string seen;
+    for (const DWORD s : states) seen += std::to_string(s) + " ";
+    EXPECT_EQ(states.back(), static_cast<DWORD>(SERVICE_STOPPED)) << seen;
+    const auto stop = std::find(states.begin(), states.end(), static_cast<DWORD>(SERVICE_STOP_PENDING));
+    ASSERT_NE(stop, states.end()) << seen;
+    EXPECT_TRUE(std::all_of(stop, states.end(), [](DWORD s) {
+      return s == SERVICE_STOP_PENDING || s == SERVICE_STOPPED;
+    })) << seen;
+  }
+  EXPECT_TRUE(program.log().ends_with(" - Servi\xE7o encerrado\r\n"));
+  ASSERT_EQ(program.run(L"/UNINSTALL /SILENT"), 0) << program.err();
 }
 
 // In a console the service runs its cycle as under the manager. (Wine delivers no console control
