@@ -19,8 +19,20 @@
 #include "servicelog/journal.h"
 #include "servicelog/log_file.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 int main(int argc, char** argv) {
   using namespace varenta;
+#ifdef _WIN32
+  // The program runs as the local system account: a library it (or a library of Windows, or the
+  // Firebird client) loads by name at run time comes from the system directory and the directories
+  // added on purpose (the client's own), never from the current directory or PATH, where any user
+  // of the machine may put one. The libraries it imports are Windows' own.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
+  SetDllDirectoryW(L"");
+#endif
 #ifdef SIGPIPE
   // A write to a pipe nobody reads any more (standard error of a journal gone, a closed terminal
   // pipe, a socket the peer closed) fails with EPIPE like any failed write, instead of ending the
