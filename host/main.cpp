@@ -11,6 +11,7 @@
 #include "base/paths.h"
 #include "host/command_line.h"
 #include "host/firewall.h"
+#include "host/platform_host.h"
 #include "host/service_host.h"
 #include "host/watchdog_log.h"
 #include "operator/operator_commands.h"
@@ -45,10 +46,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (commandLine->inspection == Inspection::Sale)
-    return inspectSale(executableDir(), commandLine->venda, std::cout, std::cerr);
-  if (commandLine->inspection == Inspection::Marks) return printMarks(executableDir(), std::cout, std::cerr);
+    return inspectSale(executableDir(), commandLine->venda, inspectionOutput(), inspectionErrors());
+  if (commandLine->inspection == Inspection::Marks)
+    return printMarks(executableDir(), inspectionOutput(), inspectionErrors());
   if (commandLine->inspection == Inspection::Situation)
-    return printSituation(executableDir(), std::cout, std::cerr);
+    return printSituation(executableDir(), inspectionOutput(), inspectionErrors());
   ServiceOptions options;
   try {
     options = optionsFromEnvironment();

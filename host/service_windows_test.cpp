@@ -364,6 +364,16 @@ TEST(WindowsService, WhatTheLogCannotTakeGoesToTheEventLogAndTheConsole) {
   EXPECT_NE(err.find("\nSrvVarenta: EInOutError - "), std::string::npos) << err;
 }
 
+// The inspections' text redirected to a file is UTF-8 (in a console it is UTF-16: console_test.sh).
+// Without a database or a client, /MARCAS says so on standard error.
+TEST(WindowsConsole, TheInspectionsWriteUtf8ToAFile) {
+  Program program;
+  ASSERT_EQ(program.run(L"/MARCAS"), 1);
+  EXPECT_NE(program.err().find("\r\nFalha na conex\xC3\xA3o com o banco de dados do Olvessa\r\n"),
+            std::string::npos)
+      << program.err();
+}
+
 #ifdef VARENTA_INSTALLER
 // Runs a program and waits for it; its exit status, or -1.
 int runAndWait(const std::wstring& commandLine) {

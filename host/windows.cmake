@@ -32,3 +32,7 @@ target_compile_definitions(service_windows_test PRIVATE
   VARENTA_INSTALLER="${installer}"
   VARENTA_TOLVANE_INI="${CMAKE_CURRENT_SOURCE_DIR}/installer/Tolvane.ini")
 add_dependencies(service_windows_test prjSrvVarenta installer)
+
+# The inspections' text in a console (wine shows a console only on a terminal: a pseudo-terminal).
+add_test(NAME host_console_inspection
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/console_test.sh $<TARGET_FILE:prjSrvVarenta>)
