@@ -37,10 +37,12 @@ struct Hop {
 };
 
 // The request a redirect answer (`status`, with its absolute target `location` leading to `to`)
-// asks for after `from`, checked against `origin`, where the exchange began: which method and body
-// go on, and whether the host headers do. Every rule of a redirect is here. Throws ERestError
-// (12156, the redirection failed) for a target that is not http or https, and for one in plain
-// http after an exchange that began over HTTPS.
+// asks for after `from`, checked against `origin`, where the exchange began: the method and body go
+// on (a post is posted again with its body to the new address, a GET stays a GET), and the host
+// headers go only to the first request's host. Every rule of a redirect is here. Throws ERestError
+// (12156, the redirection failed, its detail naming the status and the Location) for a target
+// that is not http or https, for one in plain http after an exchange that began over HTTPS, and for
+// a 303 to a post, which would turn it into a GET whose answer is no verdict on the document.
 Hop redirected(const Hop& from, long status, const std::string& location, const Address& to,
                const Address& origin);
 
@@ -67,9 +69,9 @@ class ExchangeHops {
 };
 
 // The exchange of `request`: its first request, then each redirect the answers ask for (ten at
-// most, by redirected()), until an answer that is no redirect or has no Location, which is the
-// final response. No redirect starts once `deadline` has passed: (12002), a time-out; an eleventh
-// redirect fails with (12156).
+// most, by redirected()), until an answer that is no redirect, or a redirect without a Location to
+// a GET, which is the final response (to a post, one fails with (12156)). No redirect starts once `deadline`
+// has passed: (12002), a time-out; an eleventh redirect fails with (12156).
 HttpResponse runExchange(const HttpRequest& request, std::chrono::steady_clock::time_point deadline,
                          ExchangeHops& hops);
 
