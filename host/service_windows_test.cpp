@@ -37,6 +37,37 @@ std::string readBytes(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// A recording program (recording_program.cpp) in place of `name` in `dir`; what was there before
+// comes back when it goes. It records each command line it was run with in "<name>.ran".
+class RecordingProgram {
+ public:
+  RecordingProgram(const fs::path& dir, const std::wstring& name)
+      : path_(dir / name), kept_(dir / (name + L".kept")) {
+    if (fs::exists(path_)) fs::rename(path_, kept_);
+    std::string built = VARENTA_RECORDING_PROGRAM;
+    if (built.starts_with("/")) built = "Z:" + built;
+    fs::copy_file(fs::path(built).make_preferred(), path_);
+  }
+  ~RecordingProgram() {
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+    fs::remove(ran(), ignored);
+    fs::remove(fs::path(path_.wstring() + L".status"), ignored);
+    if (fs::exists(kept_)) fs::rename(kept_, path_, ignored);
+  }
+  RecordingProgram(const RecordingProgram&) = delete;
+  RecordingProgram& operator=(const RecordingProgram&) = delete;
+
+  fs::path ran() const { return path_.wstring() + L".ran"; }
+  std::string commandLines() const { return readBytes(ran()); }
+  // The status it ends with from now on.
+  void failWith(int status) const { std::ofstream(fs::path(path_.wstring() + L".status")) << status; }
+
+ private:
+  fs::path path_;
+  fs::path kept_;
+};
+
 // Until `done` holds, or 20 seconds passed.
 template <typename Condition>
 bool await(Condition done) {
@@ -329,13 +360,19 @@ TEST(WindowsService, AStopDuringAPauseIsNeverReportedAsPaused) {
 
 // In a console the service runs its cycle as under the manager. (Wine delivers no console control
 // events, so Ctrl+C is not sent here; it takes the stop's own path.)
+//
+// The firewall step runs the system's netsh by its full path: a netsh.exe in the program's folder,
+// which Windows would look in first for a bare name, never runs. (Wine runs its own netsh from the
+// system directory whatever file is there, so only the folder's copy can be watched.)
 TEST(WindowsService, RunsInAConsole) {
   Program program;
+  const RecordingProgram planted(program.binary().parent_path(), L"netsh.exe");
   // Nothing listens on the probe's port: the first tick finds no internet.
   program.start(L"/CONSOLE", {L"VARENTA_TIME_SCALE=0.001", L"VARENTA_PROBE_HOSTS=127.0.0.1:9"});
   ASSERT_TRUE(await([&] { return program.logHas("Entrando em pausa por 15 minutos (internet)."); }))
       << program.err();
   program.kill();
+  EXPECT_FALSE(fs::exists(planted.ran())) << planted.commandLines();
   const std::string log = maskedTimestamps(program.log());
   EXPECT_TRUE(
       log.starts_with("##/##/#### ##:##:## - Servi\xE7o criado\r\n"
