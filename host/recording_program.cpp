@@ -1,6 +1,6 @@
-// A program the Windows tests put where another is looked for (netsh beside the service's program,
-// icacls in the system directory): it appends its command line to "<its own path>.ran" and ends with
-// the status written in "<its own path>.status" (0 without that file).
+// A program the Windows tests put in another's place (a netsh.exe beside the service's program, an
+// installed prjSrvVarenta.exe that fails): it appends its command line to "<its own path>.ran" and
+// ends with the status written in "<its own path>.status" (0 without that file).
 
 #include <windows.h>
 

@@ -444,9 +444,40 @@ std::wstring binaryPath(SC_HANDLE service) {
 
 // The installer, run silently as a remote installation would: installed, installed again over itself
 // (an upgrade), uninstalled.
+// The firewall's list of authorised applications, as older Windows versions have it (wine has none:
+// the test makes it, and removes it again). Under CurrentControlSet, which is ControlSet001.
+class AuthorisedApplications {
+ public:
+  AuthorisedApplications() {
+    HKEY key = nullptr;
+    made_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kSharedAccess) + kList).c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
+    if (made_) RegCloseKey(key);
+  }
+  ~AuthorisedApplications() {
+    if (made_) RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSharedAccess);
+  }
+  AuthorisedApplications(const AuthorisedApplications&) = delete;
+  AuthorisedApplications& operator=(const AuthorisedApplications&) = delete;
+
+  bool lists(const fs::path& program) const {
+    wchar_t data[MAX_PATH] = {};
+    DWORD size = sizeof data;
+    return RegGetValueW(HKEY_LOCAL_MACHINE, (std::wstring(kSharedAccess) + kList).c_str(),
+                        program.wstring().c_str(), RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS;
+  }
+
+ private:
+  static constexpr wchar_t kSharedAccess[] = L"SYSTEM\\CurrentControlSet\\Services\\SharedAccess";
+  static constexpr wchar_t kList[] =
+      L"\\Parameters\\FirewallPolicy\\StandardProfile\\AuthorizedApplications\\List";
+  bool made_ = false;
+};
+
 TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
   ServiceManager manager;
   ASSERT_FALSE(manager.open()) << "a service SrvVarenta is registered already";
+  const AuthorisedApplications authorised;
   wchar_t programFiles[MAX_PATH] = {};
   ASSERT_TRUE(ExpandEnvironmentStringsW(L"%ProgramW6432%", programFiles, MAX_PATH));
   const fs::path folder = fs::path(programFiles) / "SrvVarenta";
@@ -476,11 +507,16 @@ TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
       ERROR_SUCCESS);
   EXPECT_EQ(std::wstring(listed), L"\"" + (folder / "Uninstall.exe").wstring() + L"\"");
 
-  // An upgrade keeps the store's settings and runs the service again.
+  // The running service authorised itself in the firewall's list.
+  EXPECT_TRUE(await([&] { return authorised.lists(folder / "prjSrvVarenta.exe"); }));
+
+  // An upgrade keeps the store's settings and the log, and runs the service again.
   const std::string storeIni = "[Tolvane]\r\nServidor=192.168.0.10\r\nCaminho=C:\\Olvessa\\TOLVANE.FDB\r\n";
   std::ofstream(folder / "Tolvane.ini", std::ios::binary) << storeIni;
+  const std::string logBefore = readBytes(folder / "Varenta.log");
   ASSERT_EQ(runAndWait(installer), 0);
   EXPECT_EQ(readBytes(folder / "Tolvane.ini"), storeIni);
+  EXPECT_TRUE(readBytes(folder / "Varenta.log").starts_with(logBefore));
   {
     const ServiceHandle service = manager.open();
     ASSERT_TRUE(service) << GetLastError();
@@ -494,14 +530,45 @@ TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
             std::string::npos)
       << upgraded;
 
+  // An upgrade that cannot replace the program (a copy of it still running holds the file) fails
+  // loudly instead of leaving the old program in place; once the file is free, it goes through.
+  const std::string shipped = readBytes(folder / "prjSrvVarenta.exe");
+  {
+    const Handle held(CreateFileW((folder / "prjSrvVarenta.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(runAndWait(installer), 2);
+  }
+  ASSERT_EQ(runAndWait(installer), 0);
+  {
+    const ServiceHandle service = manager.open();
+    ASSERT_TRUE(service) << GetLastError();
+    EXPECT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
+    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_STOPPED));
+  }
+  // An old version that cannot be unregistered stops the upgrade before anything is replaced.
+  {
+    const RecordingProgram failing(folder, L"prjSrvVarenta.exe");
+    failing.failWith(1);
+    EXPECT_EQ(runAndWait(installer), 2);
+    EXPECT_EQ(failing.commandLines(),
+              narrow(L"\"" + (folder / "prjSrvVarenta.exe").wstring() + L"\"") + " /UNINSTALL /SILENT\r\n");
+    EXPECT_NE(readBytes(folder / "prjSrvVarenta.exe"), shipped) << "the program was replaced";
+  }
+  ASSERT_EQ(readBytes(folder / "prjSrvVarenta.exe"), shipped);
+  ASSERT_EQ(runAndWait(installer), 0);
+
   // The uninstaller runs from a copy of itself and returns at once; the program goes, the log and
-  // the settings stay.
+  // the settings stay, and the program's entry in the firewall's list goes with it.
   ASSERT_EQ(runAndWait(L"\"" + (folder / "Uninstall.exe").wstring() + L"\" /S"), 0);
   EXPECT_TRUE(await(
       [&] { return !fs::exists(folder / "prjSrvVarenta.exe") && !fs::exists(folder / "Uninstall.exe"); }));
   EXPECT_FALSE(manager.open());
   EXPECT_TRUE(logHas("Servi\xE7o desinstalado com sucesso"));
   EXPECT_EQ(readBytes(folder / "Tolvane.ini"), storeIni);
+  EXPECT_FALSE(authorised.lists(folder / "prjSrvVarenta.exe"));
   // The uninstaller's last step.
   EXPECT_TRUE(await([] {
     HKEY listing = nullptr;
