@@ -299,17 +299,20 @@ TEST(WindowsService, IsRegisteredDrivenByTheManagerAndRemoved) {
                              "##/##/#### ##:##:## - Servi\xE7o encerrado\r\n"));
 }
 
+// `program` registered as the service and started; fails the test when it does not run.
+void installAndStart(Program& program, const ServiceManager& manager) {
+  ASSERT_EQ(program.run(L"/INSTALL /SILENT"), 0) << program.err();
+  const ServiceHandle service = manager.open();
+  ASSERT_TRUE(service);
+  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+  ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+}
+
 // A running service is stopped before its registration goes, so that its program can be replaced.
 TEST(WindowsService, UninstallingStopsTheRunningServiceFirst) {
   Program program;
   ServiceManager manager;
-  ASSERT_EQ(program.run(L"/INSTALL /SILENT"), 0) << program.err();
-  {
-    const ServiceHandle service = manager.open();
-    ASSERT_TRUE(service);
-    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
-    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
-  }
+  ASSERT_NO_FATAL_FAILURE(installAndStart(program, manager));
   ASSERT_EQ(program.run(L"/UNINSTALL /SILENT"), 0) << program.err();
   EXPECT_FALSE(manager.open());
   const std::string log = maskedTimestamps(program.log());
@@ -329,12 +332,9 @@ TEST(WindowsService, UninstallingStopsTheRunningServiceFirst) {
 TEST(WindowsService, AStopDuringAPauseIsNeverReportedAsPaused) {
   Program program;
   ServiceManager manager;
-  ASSERT_EQ(program.run(L"/INSTALL /SILENT"), 0) << program.err();
+  ASSERT_NO_FATAL_FAILURE(installAndStart(program, manager));
   {
     const ServiceHandle service = manager.open();
-    ASSERT_TRUE(service);
-    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
-    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
     ASSERT_TRUE(await([&] { return program.logHas("Servi\xE7o executado"); }));
     SERVICE_STATUS status{};
     ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_PAUSE, &status)) << GetLastError();
