@@ -22,14 +22,8 @@ void post(const TaskContext& task, const std::string& caixa, const std::string& 
   logPostVerdict(task.log, marker + regionalDate(day) + "]", answer, document);
 }
 
-// Stored first, so that a mark the database refused is not taken as moved in memory either.
 void moveMark(const TaskContext& task) {
-  const DateTime next = task.settings.ultCaixa.date() + kOneDay;
-  Query& query = *task.db.query2;
-  query.setSql(kClosingMarkUpdate);
-  query.setDate("varenta_ultcaixa", next);
-  query.execute();
-  task.settings.ultCaixa = next;
+  storeClosingMark(task, task.settings.ultCaixa.date() + kOneDay);
 }
 
 enum class DayClosed { WithRecords, Empty, NotOverForTheDatabase };
@@ -85,6 +79,14 @@ DayClosed closeMarkDay(const TaskContext& task, std::string& posting) {
 }
 
 }  // namespace
+
+void storeClosingMark(const TaskContext& task, DateTime day) {
+  Query& query = *task.db.query2;
+  query.setSql(kClosingMarkUpdate);
+  query.setDate("varenta_ultcaixa", day);
+  query.execute();
+  task.settings.ultCaixa = day;
+}
 
 void FechamentoCaixaVarenta(const ClosingContext& context) {
   const TaskContext& task = context.task;

@@ -31,4 +31,8 @@ struct ClosingContext {
 // Uses statement handles 1 (the live totals of the day) and 2 (everything else).
 void FechamentoCaixaVarenta(const ClosingContext& context);
 
+// Stores `day` as the next day to close, then takes it in memory, so that a mark the database
+// refused is not taken as moved either. Uses statement handle 2.
+void storeClosingMark(const TaskContext& task, DateTime day);
+
 }  // namespace varenta

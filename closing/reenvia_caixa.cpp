@@ -8,6 +8,7 @@
 #include "closing/cancelled_totals.h"
 #include "closing/closing_document.h"
 #include "closing/closing_sql.h"
+#include "closing/fechamento_caixa.h"
 
 namespace varenta {
 namespace {
@@ -73,6 +74,18 @@ bool ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const s
     context.log.DoSaveLog(errorLine("Erro Reenvio Caixa: ", e));
     return false;
   }
+}
+
+void resendOwedClosing(const TaskContext& context, DateTime dataCaixa, const std::string& terminal) {
+  bool judged = false;
+  try {
+    judged = ReenviaCaixaVarenta(context, dataCaixa, terminal);
+  } catch (const std::exception&) {
+    // Only the log throws there: a failure it could not write down is a failure all the same.
+  }
+  const DateTime day = dataCaixa.date();
+  // A mark at or before that day closes it anyway, with the figures the database holds then.
+  if (!judged && context.settings.ultCaixa > day) storeClosingMark(context, day);
 }
 
 }  // namespace varenta

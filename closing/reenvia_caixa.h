@@ -20,4 +20,13 @@ namespace varenta {
 // Uses statement handles 1 (the live totals) and 2 (everything else).
 bool ReenviaCaixaVarenta(const TaskContext& context, DateTime dataCaixa, const std::string& terminal);
 
+// The closing a late cancellation owes: the cancellation changed the figures of day `dataCaixa`,
+// whose closing is sent again for `terminal`. What the cloud did not judge (a failed post, a refused
+// login, a failure line the log could not take) stays owed in the store database itself: the
+// closing mark goes back to that day, so that the closing export sends that day, and the days after
+// it, again, after a restart too. The cancellation's own mark moves all the same: the cancellation
+// was judged, and posting it again would have the cloud count it twice. Throws only when the
+// database cannot store the closing mark.
+void resendOwedClosing(const TaskContext& context, DateTime dataCaixa, const std::string& terminal);
+
 }  // namespace varenta

@@ -185,7 +185,7 @@ void TSrvVarenta::FechamentoCaixaVarenta() {
 }
 
 void TSrvVarenta::ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal) {
-  varenta::ReenviaCaixaVarenta(taskContext(), DataCaixa, Terminal);
+  varenta::resendOwedClosing(taskContext(), DataCaixa, Terminal);
 }
 
 }  // namespace varenta

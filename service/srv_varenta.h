@@ -75,7 +75,8 @@ class TSrvVarenta {
   virtual void AtualizaPromo();
   virtual void FechamentoCaixaVarenta();
   virtual void EnviarVendasVarenta();
-  // Sends the closing of day `DataCaixa` again, for register `Terminal` (every register when empty).
+  // Sends the closing of day `DataCaixa` again, for register `Terminal`, after a late cancellation;
+  // what the cloud does not judge stays owed through the closing mark.
   void ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal);
 
   void DoSaveLog(std::string_view message) { log_.DoSaveLog(message); }
