@@ -10,7 +10,8 @@
 //
 // The faults' moments are drawn, the program's pace is the machine's: a seed gives the same
 // schedule every time, not the same run. The kept seeds below run in the suite;
-// VARENTA_FAULT_SEED=<n> runs one more (scripts/faultrun.sh loops over many), and
+// VARENTA_FAULT_SEED=<n> runs one more (scripts/faultrun.sh loops over many),
+// VARENTA_FAULT_ANSWERS=500,broken,... limits the cloud's failures it draws from, and
 // VARENTA_FAULT_KEEP=<directory> keeps the log and the journal of a run that failed.
 
 #include <signal.h>
@@ -22,6 +23,7 @@
 #include <fstream>
 #include <iostream>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -62,32 +64,39 @@ class Draw {
 
 // How the cloud fails during a phase: the stand-in's forcing, without its time.
 struct CloudFailure {
+  const char* name;  // as VARENTA_FAULT_ANSWERS names it
   const char* what;
   StandInForcing forcing;
 };
 
 const std::vector<CloudFailure>& cloudFailures() {
   static const std::vector<CloudFailure> failures = {
-      {"every call 500", {.status = 500, .pathContains = "api"}},
-      {"every answer broken off", {.close = true, .pathContains = "api"}},
-      {"posts 404 with the errors document (another store's numbers)",
+      {"500", "every call 500", {.status = 500, .pathContains = "api"}},
+      {"broken", "every answer broken off", {.close = true, .pathContains = "api"}},
+      {"404",
+       "posts 404 with the errors document (another store's numbers)",
        {.status = 404,
         .body = R"({"errores":[{"error":{"message":"LOCAL_NO_ENCONTRADO"}}]})",
         .method = "POST"}},
-      {"posts 405 with the errors document",
+      {"405",
+       "posts 405 with the errors document",
        {.status = 405,
         .body = R"({"errores":[{"error":{"message":"METODO_NO_PERMITIDO"}}]})",
         .method = "POST"}},
-      {"posts 301 to their own address (where a GET is answered 405)",
+      {"301",
+       "posts 301 to their own address (where a GET is answered 405)",
        {.status = 301, .location = "{target}", .method = "POST"}},
-      {"posts 413 from a front",
+      {"413",
+       "posts 413 from a front",
        {.status = 413,
         .body = "<html><head><title>413 Request Entity Too Large</title></head><body></body></html>",
         .contentType = "text/html",
         .method = "POST"}},
-      {"lists 401 with the login error",
+      {"list401",
+       "lists 401 with the login error",
        {.status = 401, .body = R"({"appErrorCode":"ERROR_LOGIN"})", .method = "GET"}},
-      {"lists 200 with a portal's page",
+      {"listpage",
+       "lists 200 with a portal's page",
        {.status = 200,
         .body = "<html><body><form action=\"/login\">Wi-Fi da farmácia</form></body></html>",
         .contentType = "text/html; charset=utf-8",
@@ -116,15 +125,28 @@ struct Fault {
   }
 };
 
+// The cloud's failures a run draws from: those VARENTA_FAULT_ANSWERS names (comma-separated, for
+// loops that leave out what a build is known not to handle yet), or all of them.
+std::vector<const CloudFailure*> drawnFailures() {
+  const char* names = std::getenv("VARENTA_FAULT_ANSWERS");
+  std::vector<const CloudFailure*> drawn;
+  for (const CloudFailure& f : cloudFailures())
+    if (!names || !*names ||
+        ("," + std::string(names) + ",").find("," + std::string(f.name) + ",") != std::string::npos)
+      drawn.push_back(&f);
+  if (drawn.empty()) throw std::runtime_error("VARENTA_FAULT_ANSWERS names none of the cloud's failures");
+  return drawn;
+}
+
 // The seed's schedule: half of the runs begin with the cloud failing (the resend poll and the
 // promotion import are the first tasks), then six to twelve faults a tenth of a second to 1.2 s
 // apart.
 std::vector<Fault> schedule(std::uint64_t seed) {
   Draw draw(seed);
-  const auto cloud = [&draw](int gapMs) {
-    const auto& failures = cloudFailures();
+  const std::vector<const CloudFailure*> failures = drawnFailures();
+  const auto cloud = [&draw, &failures](int gapMs) {
     return Fault{FaultKind::Cloud, gapMs, draw.between(200, 2500),
-                 &failures[static_cast<std::size_t>(draw.between(0, static_cast<int>(failures.size()) - 1))]};
+                 failures[static_cast<std::size_t>(draw.between(0, static_cast<int>(failures.size()) - 1))]};
   };
   std::vector<Fault> faults;
   if (draw.between(0, 1) == 1) faults.push_back(cloud(0));
@@ -281,7 +303,8 @@ void FaultRun::runSeed(std::uint64_t seed) {
   const PostTally tally = tallyPosts(expectedPosts(), journal());
   EXPECT_TRUE(inStepAfter) << "the store never came in step; marks: sale " << marks().ultVenda << " of "
                            << expected_.ultVenda << "; " << describe(tally);
-  for (const std::string& fault : ahead) ADD_FAILURE() << fault;
+  EXPECT_TRUE(ahead.empty()) << ahead.size()
+                             << " notes of a mark ahead of the stand-in, first: " << ahead.front();
   EXPECT_TRUE(tally.missing.empty()) << describe(tally);
   EXPECT_TRUE(tally.unexpected.empty()) << describe(tally);
   checkDuplicates(tally);

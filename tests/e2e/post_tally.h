@@ -5,6 +5,8 @@
 // large: the cloud's verdict, which moves the mark); journaled posts that match nothing are unexpected;
 // an expected post that came more often than expected counts its extra copies (duplicates), and one
 // the stand-in accepted more often than expected is noted with where each accepted copy stands.
+// The closing a late cancellation owes counts as delivered by a further accepted copy of that day's
+// closing in the closing export's form (the closing mark brought back to that day sends it so).
 
 #include <string>
 #include <vector>
