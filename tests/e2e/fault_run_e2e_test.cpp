@@ -201,7 +201,7 @@ std::uint64_t seedFromEnvironment() {
 
 class FaultRun : public EndToEndTest {
  protected:
-  // A fault as it struck: when, and how far the stand-in's journal had come.
+  // A fault as it struck: when, and how far the stand-in's journal had come by then.
   struct Struck {
     const Fault* fault;
     double atSeconds;
@@ -220,18 +220,22 @@ class FaultRun : public EndToEndTest {
   SteadyClock::time_point start_;
 };
 
+// The journal's length is taken once the fault has struck: every copy the stand-in received before
+// the link was cut, the program killed or the cloud set failing stands before it.
 void FaultRun::strike(const Fault& fault, testing::LoopbackRelay& relay) {
-  struck_.push_back(
-      {&fault, std::chrono::duration<double>(SteadyClock::now() - start_).count(), journal().size()});
+  const double at = std::chrono::duration<double>(SteadyClock::now() - start_).count();
+  const auto struck = [&] { struck_.push_back({&fault, at, journal().size()}); };
   switch (fault.kind) {
     case FaultKind::Cut:
       relay.refuse(true);
       relay.cut();
+      struck();
       std::this_thread::sleep_for(std::chrono::milliseconds(fault.lengthMs));
       relay.refuse(false);
       break;
     case FaultKind::Kill:
       service_->kill();
+      struck();
       std::this_thread::sleep_for(std::chrono::milliseconds(fault.lengthMs));
       service_->start(kTimeScale, standInHost());
       break;
@@ -239,6 +243,7 @@ void FaultRun::strike(const Fault& fault, testing::LoopbackRelay& relay) {
       StandInForcing forcing = fault.cloud->forcing;
       forcing.forMs = fault.lengthMs;
       standIn_.force(forcing);
+      struck();
       break;
     }
   }
@@ -302,12 +307,15 @@ void FaultRun::keepFiles(std::uint64_t seed) const {
   for (const char* name : {"Varenta.log", "stderr", "stdout"})
     if (fs::exists(service_->directory() + name))
       fs::copy_file(service_->directory() + name, dir / name, fs::copy_options::overwrite_existing);
-  // The journal as the stand-in wrote it, read back through the launcher.
+  // The journal, one request a line: its position, method, path, status and the body's beginning.
   std::ofstream out(dir / "journal.txt", std::ios::binary);
   const auto entries = journal();
-  for (std::size_t i = 0; i < entries.size(); ++i)
-    out << i << " " << entries[i].method << " " << entries[i].path << " -> " << entries[i].status << "\n"
-        << entries[i].body.substr(0, 400) << "\n";
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    std::string body = entries[i].body.substr(0, 300);
+    std::replace(body.begin(), body.end(), '\n', ' ');
+    out << i << " " << entries[i].method << " " << entries[i].path << " -> " << entries[i].status << " "
+        << body << "\n";
+  }
   std::cout << "[ NOTE     ] the run's files: " << dir.string() << "\n";
 }
 
