@@ -4,9 +4,11 @@
 // sold that day), then the store-wide record of the day's partial cancellations. The cancellation
 // export calls it when a sale is cancelled after its day; the resend poll when the cloud asks.
 //
-// It moves no mark, leaves the cycle timer alone and throws nothing but what the log throws: a
-// failed post (or one the cloud did not judge) is logged and the next one still goes out; any other
-// failure is logged and ends the resend. False when something was not sent and judged.
+// It moves no mark, leaves the cycle timer alone and throws nothing but what the log throws and a
+// transport failure: a failed post (or one the cloud did not judge) is logged and the next one still
+// goes out; any other failure is logged and ends the resend. False when something was not sent and
+// judged. A transport failure (ERestError) is thrown once the day's records have had their chance,
+// so that a caller with more to send (the resend poll) stops instead of waiting out its time-outs.
 
 #include <string>
 

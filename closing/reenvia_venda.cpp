@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "api/api_errors.h"
 #include "api/post_answer.h"
 #include "base/error.h"
 #include "sales/sale_document.h"
@@ -47,6 +48,10 @@ bool CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime data
     const std::int64_t venda = sales.field("venda").asInteger();
     try {
       ReenviaVendaVarenta(context, venda);
+    } catch (const ERestError& e) {
+      // The cloud is not answering: every further sale would wait out its own time-outs.
+      task.log.DoSaveLog(errorLine("Erro Reenvio Venda: ", e));
+      throw;
     } catch (const std::exception& e) {
       task.log.DoSaveLog(errorLine("Erro Reenvio Venda: ", e));
       complete = false;

@@ -18,20 +18,23 @@ inline constexpr std::chrono::milliseconds kAfterTask{10000};
 // Promotions are due when the last import is more than this old.
 inline constexpr std::chrono::minutes kPromotionInterval{60};
 
+// The poll's and the import's marks are the database's time: they are compared with the
+// database's now, and the moments told are the service's (`now` is always the service's clock).
+
 // The resend poll: on the first tick of a day later than the last poll's.
 inline bool resendPollDue(const VarentaSettings& marks, DateTime now) {
-  return now.date() > marks.verificaReenvio;
+  return marks.databaseNow(now).date() > marks.verificaReenvio;
 }
 inline DateTime resendPollDueAt(const VarentaSettings& marks) {
-  return marks.verificaReenvio.date() + std::chrono::days(1);
+  return marks.verificaReenvio.date() + std::chrono::days(1) - marks.databaseClockAhead;
 }
 
 // The promotion import: on the first tick after the last import is an interval old.
 inline bool promotionImportDue(const VarentaSettings& marks, DateTime now) {
-  return now - kPromotionInterval > marks.verificaPromo;
+  return marks.databaseNow(now) - kPromotionInterval > marks.verificaPromo;
 }
 inline DateTime promotionImportDueAfter(const VarentaSettings& marks) {
-  return marks.verificaPromo + kPromotionInterval;
+  return marks.verificaPromo + kPromotionInterval - marks.databaseClockAhead;
 }
 
 // The daily closing: while a day before today is not closed. The days still to close run from the

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "api/varenta_client.h"
 #include "base/clock.h"
@@ -18,6 +19,7 @@
 #include "base/log.h"
 #include "base/not_before.h"
 #include "base/timer.h"
+#include "closing/resend_list.h"
 #include "sales/pseudo_random.h"
 #include "service/backlog.h"
 #include "service/error_lines.h"
@@ -104,6 +106,8 @@ class TSrvVarenta {
   NotBefore FResendHold;
   NotBefore FPromoHold;
   NotBefore FClosingHold;
+  // The resend requests answered since the poll last stored its mark (see ResendPollContext).
+  std::vector<ResendRequest> FResendAnswered;
   // The store database objects (created by IniConn, released by ServiceStop), the connection
   // helper and where the last connection step found the database.
   StoreDb Db;
@@ -132,6 +136,9 @@ class TSrvVarenta {
   StatusLine status_;
   // What the status line tells of the cycle: why it rests, and the waiting work as last counted.
   bool restForNetwork_ = false;
+  // The hold of the task this tick runs, when it is one above the sale export; none once the
+  // closing has handed over to the sale export.
+  NotBefore* runningHold_ = nullptr;
   std::optional<Backlog> backlog_;
   std::optional<std::chrono::steady_clock::time_point> lastCount_;
   TimerLoop loop_;
