@@ -16,12 +16,17 @@
 namespace varenta {
 namespace {
 
+// What the store's client sends with every request: its credentials and versions.
+httplib::Headers validHeaders() {
+  return {{"Authorization", "Basic " + base64Encode("varenta:varenta")},
+          {"pdv-version", "9.0.0"},
+          {"backend-version", "1.0.0"}};
+}
+
 // What the stand-in refuses, and how, for requests the store's client would never make.
 TEST(CloudStandInTest, RefusesRequestsOutsideTheCloudsContract) {
   StandIn standIn;
-  const httplib::Headers valid = {{"Authorization", "Basic " + base64Encode("varenta:varenta")},
-                                  {"pdv-version", "9.0.0"},
-                                  {"backend-version", "1.0.0"}};
+  const httplib::Headers valid = validHeaders();
   const std::string store = "/api-minoristas/api/v2/minoristas/12/locales/1";
   const struct {
     const char* method;
@@ -92,9 +97,7 @@ TEST(CloudStandInTest, RefusesRequestsOutsideTheCloudsContract) {
 // moved answers posts 301 to their own address, where a GET finds no such method.
 TEST(CloudStandInTest, AForcingTakesOnlyTheRequestsItNames) {
   StandIn standIn;
-  const httplib::Headers valid = {{"Authorization", "Basic " + base64Encode("varenta:varenta")},
-                                  {"pdv-version", "9.0.0"},
-                                  {"backend-version", "1.0.0"}};
+  const httplib::Headers valid = validHeaders();
   const std::string store = "/api-minoristas/api/v2/minoristas/12/locales/1";
   const std::string list = store + "/solicitudes/movimientos";
   const std::string post1 = store + "/cajas/1/movimientos/lotes";
@@ -160,9 +163,7 @@ TEST(CloudStandInTest, AForcingTakesOnlyTheRequestsItNames) {
 TEST(CloudStandInTest, RepeatedSlashesInAPathCountAsOne) {
   StandIn standIn;
   standIn.writeDataFile("solicitudes-movimientos.json", R"([{"fecha":"2024-06-19"}])");
-  const httplib::Headers valid = {{"Authorization", "Basic " + base64Encode("varenta:varenta")},
-                                  {"pdv-version", "9.0.0"},
-                                  {"backend-version", "1.0.0"}};
+  const httplib::Headers valid = validHeaders();
   const std::string target = "//api-minoristas/api/v2//minoristas/12/locales/1///solicitudes/movimientos";
   httplib::Client client(standIn.baseUrl());
   const auto result = client.Get(target + "?a=1", valid);

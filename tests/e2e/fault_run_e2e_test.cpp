@@ -32,6 +32,7 @@
 
 #include "tests/e2e/cloud_fixture.h"
 #include "tests/e2e/e2e_fixture.h"
+#include "tests/e2e/seeded_random.h"
 #include "tests/firebird/loopback_relay.h"
 
 namespace varenta::e2e {
@@ -45,24 +46,6 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr std::uint64_t kKeptSeeds[] = {1, 2, 3};
 
 constexpr int kSales = 240;
-
-// splitmix64: the same draws from the same seed on every platform and standard library.
-class Draw {
- public:
-  explicit Draw(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int between(int low, int high) {
-    return low + static_cast<int>(next() % static_cast<std::uint64_t>(high - low + 1));
-  }
-
- private:
-  std::uint64_t state_;
-};
 
 // How the cloud fails during a phase: the stand-in's forcing, without its time.
 struct CloudFailure {
@@ -114,6 +97,7 @@ struct Fault {
   int atPost = 0;    // strikes once the stand-in has received this many posts (-1: before the start)
   int delayMs = 0;   // and this much later
   int lengthMs = 0;  // the link refused, the program down, the cloud failing
+  int answers = 0;   // the cloud failing for this many answers instead of for a while
   const CloudFailure* cloud = nullptr;
   std::string what() const {
     switch (kind) {
@@ -124,7 +108,8 @@ struct Fault {
       case FaultKind::Cloud:
         break;
     }
-    return std::string("cloud: ") + cloud->what + " for " + std::to_string(lengthMs) + " ms";
+    return std::string("cloud: ") + cloud->what + " for " +
+           (answers > 0 ? std::to_string(answers) + " answers" : std::to_string(lengthMs) + " ms");
   }
 };
 
@@ -147,11 +132,19 @@ std::vector<const CloudFailure*> drawnFailures() {
 // run's own, whatever the machine's pace: the closings, the sales, the cancellations and the
 // closings they owe are all hit), and a drawn few milliseconds later.
 std::vector<Fault> schedule(std::uint64_t seed, int posts) {
-  Draw draw(seed);
+  SeededRandom draw(seed);
   const std::vector<const CloudFailure*> failures = drawnFailures();
+  // The cloud fails for a while, or for a number of answers: then the same posts fail whatever the
+  // machine's pace (a resend request's first sales, say, and not the ones after them).
   const auto cloud = [&draw, &failures](int atPost, int delayMs) {
-    return Fault{FaultKind::Cloud, atPost, delayMs, draw.between(200, 2500),
-                 failures[static_cast<std::size_t>(draw.between(0, static_cast<int>(failures.size()) - 1))]};
+    const CloudFailure* failure =
+        failures[static_cast<std::size_t>(draw.between(0, static_cast<int>(failures.size()) - 1))];
+    Fault fault{FaultKind::Cloud, atPost, delayMs, 0, 0, failure};
+    if (draw.chance(50))
+      fault.lengthMs = draw.between(200, 2500);
+    else
+      fault.answers = draw.between(1, 12);
+    return fault;
   };
   std::vector<Fault> faults;
   if (draw.between(0, 1) == 1) faults.push_back(cloud(-1, 0));
@@ -242,6 +235,7 @@ void FaultRun::strike(const Fault& fault, testing::LoopbackRelay& relay) {
     case FaultKind::Cloud: {
       StandInForcing forcing = fault.cloud->forcing;
       forcing.forMs = fault.lengthMs;
+      forcing.times = fault.answers;
       standIn_.force(forcing);
       struck();
       break;
