@@ -110,7 +110,7 @@ struct Fault {
       case FaultKind::Cut:
         return "database link cut, refused for " + std::to_string(lengthMs) + " ms";
       case FaultKind::Kill:
-        return "SIGKILL, started again after " + std::to_string(lengthMs) + " ms";
+        return "SIGKILL, started again after " + std::to_string(std::max(lengthMs, 100)) + " ms";
       case FaultKind::Cloud:
         break;
     }
@@ -219,8 +219,9 @@ class FaultRun : public EndToEndTest {
   SteadyClock::time_point start_;
 };
 
-// The journal's length is taken once the fault has struck: every copy the stand-in received before
-// the link was cut, the program killed or the cloud set failing stands before it.
+// The journal's length is taken once the fault has struck, and for a cut or a kill once it is
+// over: a post already on its way when the link was cut or the program killed reaches the journal a
+// moment later, and must count before the fault, as the copy the fault makes the program send again.
 void FaultRun::strike(const Fault& fault, testing::LoopbackRelay& relay) {
   const double at = std::chrono::duration<double>(SteadyClock::now() - start_).count();
   const auto struck = [&] { struck_.push_back({&fault, at, journal().size()}); };
@@ -228,14 +229,14 @@ void FaultRun::strike(const Fault& fault, testing::LoopbackRelay& relay) {
     case FaultKind::Cut:
       relay.refuse(true);
       relay.cut();
-      struck();
       std::this_thread::sleep_for(std::chrono::milliseconds(fault.lengthMs));
+      struck();
       relay.refuse(false);
       break;
     case FaultKind::Kill:
       service_->kill();
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::max(fault.lengthMs, 100)));
       struck();
-      std::this_thread::sleep_for(std::chrono::milliseconds(fault.lengthMs));
       service_->start(kTimeScale, standInHost());
       break;
     case FaultKind::Cloud: {
