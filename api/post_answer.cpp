@@ -50,7 +50,9 @@ constexpr int kTooLarge = 413;
 }  // namespace
 
 bool cloudJudged(const TVarentaRetornos& answer) {
-  switch (statusOf(answer)) {
+  const int status = statusOf(answer);
+  if (status >= 300 && status < 400) return false;  // points elsewhere: says nothing of the document
+  switch (status) {
     case 401:
     case 403:
     case 404:  // a store or company number set wrong: the cloud's own errors document says so, not

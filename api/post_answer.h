@@ -20,7 +20,8 @@ VARENTA_ERROR_TYPE(ENotJudged);
 VARENTA_ERROR_TYPE(ENotAList);
 
 // False for an answer that is not the cloud's judgement of the posted document: authentication or
-// authorisation refused (401, 403, 407, or the cloud's login error code in the body), no such
+// authorisation refused (401, 403, 407, or the cloud's login error code in the body), a status of
+// 300 to 399 (an answer that points elsewhere), no such
 // endpoint (404 or 405, whatever the body: the cloud's own error document then names a store or
 // company it does not know), a request time-out or too many requests (408, 429), and any body that
 // is not JSON, whatever its status. A 413 is a verdict, whatever its body: the document is too large

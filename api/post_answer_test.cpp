@@ -43,6 +43,8 @@ TEST(PostAnswerTest, OnlyTheCloudsJudgementOfTheDocumentCounts) {
       // Too large for the cloud or a front: it never passes in this form, whatever the body says.
       {"413", "<html>Request Entity Too Large</html>", true},
       {"413", "", true},
+      {"301", std::string(kLote), false},  // a redirect not followed is no answer of the cloud's
+      {"304", "", false},
       {"200", "<html><body>Portal de acesso</body></html>", false},  // a captive portal
       {"200", "", false},
       {"200", "{\"idLote\":\"\xC3\"}", false},          // not UTF-8: not text the cloud wrote

@@ -5,8 +5,8 @@
 
 #include "api/api_errors.h"
 #include "base/error.h"
-#include "closing/closing_test_fixture.h"
 #include "closing/reenvia_caixa.h"
+#include "tests/tasks/closing_fixture.h"
 
 namespace varenta {
 namespace {

@@ -5,7 +5,7 @@
 
 #include "api/api_errors.h"
 #include "base/error.h"
-#include "closing/closing_test_fixture.h"
+#include "tests/tasks/closing_fixture.h"
 
 namespace varenta {
 namespace {

@@ -25,7 +25,7 @@ demo="$root/build/demo"
 rm -rf "$demo" && mkdir -p "$demo/cloud"
 store_dir=$("$root/scripts/store-dir.sh" "$root" demo)
 ln -s "$store_dir" "$demo/store"
-cp "$root/build/service/prjSrvVarenta" "$demo/"
+cp "$root/build/host/prjSrvVarenta" "$demo/"
 
 "$root/build/tools/varenta-standin" --data "$demo/cloud" --journal "$demo/cloud/journal.jsonl" \
   --port-file "$demo/cloud/port" >/dev/null &

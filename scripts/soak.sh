@@ -39,7 +39,7 @@ prepare() {
   rm -rf "$dir" && mkdir -p "$dir/cloud"
   store_dir=$("$root/scripts/store-dir.sh" "$root" "$(basename "$dir")")
   ln -s "$store_dir" "$dir/store"
-  cp "$root/build/service/prjSrvVarenta" "$dir/"
+  cp "$root/build/host/prjSrvVarenta" "$dir/"
   "$root/build/tools/varenta-standin" --data "$dir/cloud" --journal "$dir/cloud/journal.jsonl" \
     --port-file "$dir/cloud/port" >/dev/null &
   standin=$!

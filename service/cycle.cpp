@@ -9,9 +9,9 @@
 #include "closing/verifica_reenvio.h"
 #include "promotions/promo_import.h"
 #include "sales/new_sale_export.h"
-#include "service/cycle_schedule.h"
 #include "service/probe.h"
 #include "service/srv_varenta.h"
+#include "tasks/cycle_schedule.h"
 #include "tasks/task_context.h"
 
 namespace varenta {
