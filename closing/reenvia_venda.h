@@ -19,6 +19,8 @@ namespace varenta {
 // failure of one sale (its document, its post, an answer the cloud did not judge) is logged with
 // "Erro Reenvio Venda: " and the next sale still goes; the answer is false when any sale failed. A
 // transport failure (ERestError) is logged the same way and then ends the resend: it is thrown.
+// With the poll's memory, a sale the cloud judged in an earlier ask is passed over, and each one
+// it judges now is remembered.
 // The sale list is read on statement handle 3, since each sale's document uses handles 1 and 2.
 bool CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime dataVenda,
                                  const std::string& terminal);

@@ -1,6 +1,5 @@
 #include "closing/verifica_reenvio.h"
 
-#include <algorithm>
 #include <exception>
 #include <functional>
 #include <string>
@@ -48,19 +47,12 @@ ListOutcome answerList(const ResendPollContext& context, const ResendList& list,
                        const std::function<bool(const ResendRequest&)>& answer) {
   const TaskContext& task = context.task;
   bool complete = true;
-  // Only what earlier asks answered is passed over: a request the list itself repeats is answered as
-  // often as it stands there.
-  const std::size_t answeredBefore = context.answered.size();
-  const auto answeredEarlier = [&](const ResendRequest& request) {
-    const auto earlier = context.answered.begin() + static_cast<std::ptrdiff_t>(answeredBefore);
-    return std::find(context.answered.begin(), earlier, request) != earlier;
-  };
   const ResendListShape shape = readResendList(
       body, list.tipo,
       [&](const ResendRequest& request) {
-        if (answeredEarlier(request)) return;
+        if (context.memory.answeredEarlier(request)) return;
         if (answer(request))
-          context.answered.push_back(request);
+          context.memory.answered(request);
         else
           complete = false;
       },
@@ -83,6 +75,10 @@ ListOutcome answerList(const ResendPollContext& context, const ResendList& list,
 void VerificaReenvio(const ResendPollContext& context) {
   const TaskContext& task = context.task;
   task.timer.setEnabled(false);
+  struct AskOver {
+    ResendMemory& memory;
+    ~AskOver() { memory.endAsk(); }
+  } askOver{context.memory};
 
   const TVarentaRetornos movementRequests = task.cloud.getSolReenvioMovimientos();
   requireCloudList(movementRequests);
@@ -115,7 +111,7 @@ void VerificaReenvio(const ResendPollContext& context) {
     Query& q = *task.db.query1;
     q.setSql(kPollMarkSql);
     q.execute();
-    context.answered.clear();  // tomorrow's lists are new ones
+    context.memory.forget();
     task.log.DoSaveLog(marker + "Renvios enviados com sucesso");
   }
   task.reloadSettings();

@@ -163,7 +163,7 @@ void TSrvVarenta::updateClientContext() {
 
 // The tasks are carried out by their subsystems.
 void TSrvVarenta::VerificaReenvio() {
-  varenta::VerificaReenvio({taskContext(), random_, FResendHold, FResendAnswered});
+  varenta::VerificaReenvio({taskContext(), random_, FResendHold, FResendMemory});
 }
 void TSrvVarenta::AtualizaPromo() {
   varenta::AtualizaPromo({taskContext(), FPromoHold});

@@ -19,7 +19,7 @@
 #include "base/log.h"
 #include "base/not_before.h"
 #include "base/timer.h"
-#include "closing/resend_list.h"
+#include "closing/resend_memory.h"
 #include "operator/backlog.h"
 #include "operator/status_line.h"
 #include "sales/pseudo_random.h"
@@ -106,8 +106,8 @@ class TSrvVarenta {
   NotBefore FResendHold;
   NotBefore FPromoHold;
   NotBefore FClosingHold;
-  // The resend requests answered since the poll last stored its mark (see ResendPollContext).
-  std::vector<ResendRequest> FResendAnswered;
+  // What the resend poll answered since it last stored its mark (see ResendMemory).
+  ResendMemory FResendMemory;
   // The store database objects (created by IniConn, released by ServiceStop), the connection
   // helper and where the last connection step found the database.
   StoreDb Db;

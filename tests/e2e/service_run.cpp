@@ -41,7 +41,7 @@ ServiceRun::ServiceRun(const std::string& binary, const std::string& directory, 
 
 ServiceRun::~ServiceRun() {
   if (pid_ > 0) {
-    kill(pid_, SIGKILL);
+    ::kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
 }
@@ -81,17 +81,24 @@ bool ServiceRun::running() {
 
 int ServiceRun::stop(int patienceSeconds) {
   if (running()) {
-    kill(pid_, SIGTERM);
+    ::kill(pid_, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(patienceSeconds);
     while (running() && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (running()) {
-      kill(pid_, SIGKILL);
+      ::kill(pid_, SIGKILL);
       waitpid(pid_, &status_, 0);
       pid_ = 0;
     }
   }
   return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+}
+
+void ServiceRun::kill() {
+  if (!running()) return;
+  ::kill(pid_, SIGKILL);
+  waitpid(pid_, &status_, 0);
+  pid_ = 0;
 }
 
 std::vector<std::string> logMessages(const std::string& path) {

@@ -34,6 +34,8 @@ class ServiceRun {
   // Sends SIGTERM and waits for the end (SIGKILL after `patienceSeconds`); the exit status, or
   // 128 + the signal that ended it.
   int stop(int patienceSeconds = 30);
+  // Ends the program at once with SIGKILL, as a crash or a power cut would, and waits for it.
+  void kill();
   pid_t pid() const { return pid_; }
 
   const std::string& directory() const { return dir_; }
