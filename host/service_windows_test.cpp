@@ -553,6 +553,7 @@ TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
     const RecordingProgram failing(folder, L"prjSrvVarenta.exe");
     failing.failWith(1);
     EXPECT_EQ(runAndWait(installer), 2);
+    EXPECT_TRUE(await([&] { return !failing.commandLines().empty(); })) << "the old program was never run";
     EXPECT_EQ(failing.commandLines(),
               narrow(L"\"" + (folder / "prjSrvVarenta.exe").wstring() + L"\"") + " /UNINSTALL /SILENT\r\n");
     EXPECT_NE(readBytes(folder / "prjSrvVarenta.exe"), shipped) << "the program was replaced";
