@@ -36,15 +36,19 @@ constexpr ResendList kMovements{"solicitudes de movimientos", "MOVIMIENTOS",
 constexpr ResendList kClosings{"solicitudes de cierres diarios", "CIERRES_DIARIOS",
                                "Erro Verifica Reenvio Cierres Diarios: "};
 
-// Answers the requests of one list body, each on its own: one that cannot be read is logged with
+// Answers the requests of one list, each on its own, once the answer is the cloud's list (ENotAList
+// otherwise): one that cannot be read is logged with
 // the list's prefix, and one whose answer failed (`answer` says false) leaves the list incomplete;
 // neither stops the requests after it. A request that cannot be read does not make the list
 // incomplete: asking for the list again would not make it readable. A request answered in full
 // before, when the list was asked for the last time, is not answered again. A transport failure
 // ends the list at once: the cloud is not answering, and every further request would wait out its
 // own time-outs.
-ListOutcome answerList(const ResendPollContext& context, const ResendList& list, std::string_view body,
+ListOutcome answerList(const ResendPollContext& context, const ResendList& list,
+                       const TVarentaRetornos& answered,
                        const std::function<bool(const ResendRequest&)>& answer) {
+  requireCloudList(answered);
+  const std::string_view body = answered.json_retorno;
   const TaskContext& task = context.task;
   bool complete = true;
   const ResendListShape shape = readResendList(
@@ -80,10 +84,8 @@ void VerificaReenvio(const ResendPollContext& context) {
     ~AskOver() { memory.endAsk(); }
   } askOver{context.memory};
 
-  const TVarentaRetornos movementRequests = task.cloud.getSolReenvioMovimientos();
-  requireCloudList(movementRequests);
   const ListOutcome movements =
-      answerList(context, kMovements, movementRequests.json_retorno, [&](const ResendRequest& r) {
+      answerList(context, kMovements, task.cloud.getSolReenvioMovimientos(), [&](const ResendRequest& r) {
         try {
           return CarregaVendasReenvioVarenta(context.sales(), r.fecha, r.codigoCaja);
         } catch (const ERestError&) {
@@ -94,10 +96,8 @@ void VerificaReenvio(const ResendPollContext& context) {
         }
       });
   if (movements == ListOutcome::NotJson) return;
-  const TVarentaRetornos closingRequests = task.cloud.getSolReenvioCierresDiarios();
-  requireCloudList(closingRequests);
   const ListOutcome closings =
-      answerList(context, kClosings, closingRequests.json_retorno,
+      answerList(context, kClosings, task.cloud.getSolReenvioCierresDiarios(),
                  [&](const ResendRequest& r) { return ReenviaCaixaVarenta(task, r.fecha, r.codigoCaja); });
   if (closings == ListOutcome::NotJson) return;
 
