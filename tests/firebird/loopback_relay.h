@@ -13,9 +13,6 @@ namespace varenta::testing {
 
 class LoopbackRelay {
  public:
-  // A socket of either platform (Winsock's are pointer-sized).
-  using Socket = std::intptr_t;
-
   explicit LoopbackRelay(int targetPort);  // throws EInOutError when it cannot listen
   ~LoopbackRelay();
   LoopbackRelay(const LoopbackRelay&) = delete;
@@ -35,6 +32,7 @@ class LoopbackRelay {
 
  private:
   void acceptLoop();
+  using Socket = std::intptr_t;  // a socket of either platform (net::Socket)
   void pump(Socket client, Socket server);
 
   int target_;

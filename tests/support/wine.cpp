@@ -12,9 +12,7 @@
 #include "tests/support/temp_dir.h"
 
 namespace varenta {
-namespace {
 
-// One argument as CommandLineToArgvW (and wine, for a Linux program) splits it back.
 std::wstring quotedArgument(const std::wstring& argument) {
   std::wstring out = L"\"";
   std::size_t backslashes = 0;
@@ -30,6 +28,8 @@ std::wstring quotedArgument(const std::wstring& argument) {
   out.append(2 * backslashes, L'\\');
   return out + L"\"";
 }
+
+namespace {
 
 std::wstring wide(const std::string& utf8) {
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
