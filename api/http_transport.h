@@ -5,7 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
-#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,9 +18,13 @@ struct TransportSettings {
   // How long the answer may keep the line silent, counted from the end of sending: it must begin
   // within this time and never pause longer.
   std::chrono::milliseconds responseTimeout{30000};
-  // A CA certificate (PEM) trusted besides the system's trust store. Only code sets it, never the
-  // configuration: tests use it to trust the stand-in's certificate.
-  std::filesystem::path extraCaFile{};
+  // Trust besides the system's trust store, for tests only (never the configuration, and never the
+  // program, which trusts the system's store alone): tests/standin/extra_trust.h makes one that
+  // trusts the stand-in's own certificate authority. The transport hands it the platform's own
+  // object, and it answers whether the exchange may go on: libcurl's SSL_CTX before each
+  // handshake, to add the CA to; WinHTTP's server certificate (CERT_CONTEXT) after it, which
+  // WinHTTP was told to take whatever its root, to vouch for.
+  std::function<bool(void* platformObject)> extraTrust{};
   // How long the whole exchange may take, redirects included, however the answer keeps coming: an
   // answer trickled a byte at a time is never silent for long, and would otherwise hold the call
   // (and the cycle) for as long as the server likes.

@@ -1,12 +1,12 @@
 // The transport over libcurl (Linux).
 
 #include <curl/curl.h>
-#include <openssl/ssl.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -121,11 +121,10 @@ std::size_t onHeader(char* data, std::size_t size, std::size_t count, void* user
   return size * count;
 }
 
-CURLcode addExtraCa(CURL*, void* sslContext, void* user) {
+// The test's trust besides the system's store, given the TLS context before the handshake.
+CURLcode addExtraTrust(CURL*, void* sslContext, void* user) {
   const auto* settings = static_cast<const TransportSettings*>(user);
-  X509_STORE* store = SSL_CTX_get_cert_store(static_cast<SSL_CTX*>(sslContext));
-  return X509_STORE_load_file(store, settings->extraCaFile.c_str()) == 1 ? CURLE_OK
-                                                                         : CURLE_SSL_CACERT_BADFILE;
+  return settings->extraTrust(sslContext) ? CURLE_OK : CURLE_SSL_CACERT_BADFILE;
 }
 
 // Where a URL leads, read by libcurl.
@@ -199,6 +198,30 @@ HttpResponse perform(CURL* handle, const HttpRequest& request, const Hop& hop, R
   return response;
 }
 
+// Each request of the exchange on the one handle, which keeps the exchange's cookies; libcurl
+// tells where a redirect points, made absolute.
+class CurlHops : public ExchangeHops {
+ public:
+  CurlHops(CURL* handle, const HttpRequest& request, ReadTimeout& readTimeout,
+           std::chrono::steady_clock::time_point deadline)
+      : handle_(handle), request_(request), readTimeout_(readTimeout), deadline_(deadline) {}
+
+  HopAnswer send(const Hop& hop) override {
+    HopAnswer answer{perform(handle_, request_, hop, readTimeout_, deadline_), std::nullopt};
+    const char* location = nullptr;
+    curl_easy_getinfo(handle_, CURLINFO_REDIRECT_URL, &location);
+    if (location != nullptr) answer.location = location;
+    return answer;
+  }
+  Address addressOf(const std::string& url) const override { return varenta::addressOf(url); }
+
+ private:
+  CURL* handle_;
+  const HttpRequest& request_;
+  ReadTimeout& readTimeout_;
+  std::chrono::steady_clock::time_point deadline_;
+};
+
 class CurlTransport : public HttpTransport {
  public:
   explicit CurlTransport(TransportSettings settings) : settings_(std::move(settings)) {}
@@ -229,8 +252,8 @@ HttpResponse CurlTransport::send(const HttpRequest& request) {
   // A name the resolver is slow to answer fails when the connect time-out runs out; without this,
   // libcurl would still wait for the resolver before returning.
   curl_easy_setopt(handle, CURLOPT_QUICK_EXIT, 1L);
-  if (!settings.extraCaFile.empty()) {
-    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, addExtraCa);
+  if (settings.extraTrust) {
+    curl_easy_setopt(handle, CURLOPT_SSL_CTX_FUNCTION, addExtraTrust);
     curl_easy_setopt(handle, CURLOPT_SSL_CTX_DATA, &settings);
   }
   curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
@@ -238,18 +261,8 @@ HttpResponse CurlTransport::send(const HttpRequest& request) {
   ReadTimeout readTimeout(handle, settings.responseTimeout);
   const auto deadline = std::chrono::steady_clock::now() + settings.callTimeout;
 
-  const Address origin = addressOf(request.url);
-  Hop hop{request.url, request.body ? &*request.body : nullptr, true};
-  for (int redirects = 0;; ++redirects) {
-    if (redirects > 0 && std::chrono::steady_clock::now() >= deadline)
-      throw curlFailure(CURLE_OPERATION_TIMEDOUT, true);
-    HttpResponse response = perform(handle, request, hop, readTimeout, deadline);
-    const char* location = nullptr;
-    curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
-    if (!isRedirect(response.status) || location == nullptr) return response;
-    if (redirects == kMaxRedirects) throw curlFailure(CURLE_TOO_MANY_REDIRECTS, true);
-    hop = redirected(hop, response.status, location, addressOf(location), origin);
-  }
+  CurlHops hops(handle, request, readTimeout, deadline);
+  return runExchange(request, deadline, hops);
 }
 
 }  // namespace

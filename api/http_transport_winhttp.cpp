@@ -9,8 +9,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -145,63 +143,17 @@ Address addressOf(const std::string& url) {
   return address;
 }
 
-struct CertificateFree {
-  void operator()(const CERT_CONTEXT* certificate) const { CertFreeCertificateContext(certificate); }
-  void operator()(const CERT_CHAIN_CONTEXT* chain) const { CertFreeCertificateChain(chain); }
-  void operator()(void* store) const { CertCloseStore(store, 0); }
-};
-
-// The first certificate of a PEM file.
-std::unique_ptr<const CERT_CONTEXT, CertificateFree> readPemCertificate(const std::filesystem::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  const std::string pem((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  DWORD size = 0;
-  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, nullptr,
-                            &size, nullptr, nullptr))
-    return nullptr;
-  std::vector<BYTE> der(size);
-  if (!CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER, der.data(),
-                            &size, nullptr, nullptr))
-    return nullptr;
-  return std::unique_ptr<const CERT_CONTEXT, CertificateFree>(
-      CertCreateCertificateContext(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, der.data(), size));
-}
-
-// Whether the server's certificate chains up to a root the system trusts, or to the extra CA of
-// the settings. WinHTTP was told to ignore an unknown root only, so it has already checked the
-// name and the dates.
-bool trusted(HINTERNET request, const std::filesystem::path& extraCaFile) {
+// Whether the test's trust besides the system's store vouches for the server's certificate. WinHTTP
+// was told to ignore an unknown root only, so it has already checked the name and the dates.
+bool vouchedFor(HINTERNET request, const TransportSettings& settings) {
   const CERT_CONTEXT* presented = nullptr;
   DWORD size = sizeof presented;
   if (!WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &presented, &size) ||
       presented == nullptr)
     return false;
-  const std::unique_ptr<const CERT_CONTEXT, CertificateFree> server(presented);
-  const auto extraCa = readPemCertificate(extraCaFile);
-  if (!extraCa) return false;
-  // The chain may use the extra CA and the intermediates the server sent with its certificate.
-  const std::unique_ptr<void, CertificateFree> extra(
-      CertOpenStore(CERT_STORE_PROV_MEMORY, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
-  const std::unique_ptr<void, CertificateFree> candidates(
-      CertOpenStore(CERT_STORE_PROV_COLLECTION, 0, 0, CERT_STORE_CREATE_NEW_FLAG, nullptr));
-  if (!extra || !candidates ||
-      !CertAddCertificateContextToStore(extra.get(), extraCa.get(), CERT_STORE_ADD_ALWAYS, nullptr) ||
-      !CertAddStoreToCollection(candidates.get(), extra.get(), 0, 0) ||
-      !CertAddStoreToCollection(candidates.get(), server->hCertStore, 0, 0))
-    return false;
-  CERT_CHAIN_PARA parameters{};
-  parameters.cbSize = sizeof parameters;
-  const CERT_CHAIN_CONTEXT* built = nullptr;
-  if (!CertGetCertificateChain(nullptr, server.get(), nullptr, candidates.get(), &parameters, 0, nullptr,
-                               &built))
-    return false;
-  const std::unique_ptr<const CERT_CHAIN_CONTEXT, CertificateFree> chain(built);
-  const DWORD status = chain->TrustStatus.dwErrorStatus;
-  if (status == CERT_TRUST_NO_ERROR) return true;
-  if (status != CERT_TRUST_IS_UNTRUSTED_ROOT || chain->cChain == 0) return false;
-  const CERT_SIMPLE_CHAIN* simple = chain->rgpChain[0];
-  const CERT_CONTEXT* root = simple->rgpElement[simple->cElement - 1]->pCertContext;
-  return CertCompareCertificate(X509_ASN_ENCODING | PKCS_7_ASN_ENCODING, root->pCertInfo, extraCa->pCertInfo);
+  const bool trusted = settings.extraTrust(const_cast<CERT_CONTEXT*>(presented));
+  CertFreeCertificateContext(presented);
+  return trusted;
 }
 
 void CALLBACK onStatus(HINTERNET request, DWORD_PTR context, DWORD status, void*, DWORD) {
@@ -215,10 +167,9 @@ void CALLBACK onStatus(HINTERNET request, DWORD_PTR context, DWORD status, void*
       break;
     case WINHTTP_CALLBACK_STATUS_SENDING_REQUEST:
       // The connection stands, TLS included, and nothing has been sent yet: the moment to refuse a
-      // server the extra CA does not vouch for. Closing the request here cancels it on Windows.
+      // server the test's trust does not vouch for. Closing the request here cancels it on Windows.
       watch.nameResolved = true;
-      if (watch.secure && !watch.settings.extraCaFile.empty() &&
-          !trusted(request, watch.settings.extraCaFile)) {
+      if (watch.secure && watch.settings.extraTrust && !vouchedFor(request, watch.settings)) {
         watch.certificateRefused = true;
         WinHttpCloseHandle(request);
       }
@@ -248,11 +199,6 @@ std::optional<std::wstring> header(HINTERNET request, DWORD info) {
   return value;
 }
 
-struct Answer {
-  HttpResponse response;
-  std::optional<std::string> location;
-};
-
 using Deadline = std::chrono::steady_clock::time_point;
 
 // A time-out of WinHTTP's, cut to what is left of the call's time (a millisecond at least: zero
@@ -263,8 +209,8 @@ DWORD within(std::chrono::milliseconds timeout, Deadline deadline) {
   return static_cast<DWORD>(std::max<std::int64_t>(1, std::min<std::int64_t>(timeout.count(), left.count())));
 }
 
-Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
-               const TransportSettings& settings, Deadline deadline) {
+HopAnswer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
+                  const TransportSettings& settings, Deadline deadline) {
   const std::optional<Target> target = targetOf(hop.url);
   if (!target) throw transportFailure(kErrorInvalidUrl, false);
   const WinHttpHandle connection(WinHttpConnect(session, target->host.c_str(), target->port, 0));
@@ -288,7 +234,7 @@ Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
       !WinHttpSetTimeouts(h, static_cast<int>(connect), static_cast<int>(connect), static_cast<int>(response),
                           static_cast<int>(response)) ||
       !setNumber(h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, response) ||
-      (target->secure && !settings.extraCaFile.empty() &&
+      (target->secure && settings.extraTrust &&
        !setNumber(h, WINHTTP_OPTION_SECURITY_FLAGS, SECURITY_FLAG_IGNORE_UNKNOWN_CA)))
     throw failure(GetLastError(), false);
   if (WinHttpSetStatusCallback(h, onStatus,
@@ -312,7 +258,7 @@ Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
   if (!sent) throw failure(GetLastError(), watch.requestSent, &watch);
   if (!WinHttpReceiveResponse(h, nullptr)) throw failure(GetLastError(), true, &watch);
 
-  Answer answer;
+  HopAnswer answer;
   HttpResponse& received = answer.response;
   DWORD status = 0;
   DWORD size = sizeof status;
@@ -323,7 +269,8 @@ Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
   received.version = narrow(header(h, WINHTTP_QUERY_VERSION).value_or(L""));
   received.reason = narrow(header(h, WINHTTP_QUERY_STATUS_TEXT).value_or(L""));
   received.contentType = narrow(header(h, WINHTTP_QUERY_CONTENT_TYPE).value_or(L""));
-  if (const auto location = header(h, WINHTTP_QUERY_LOCATION)) answer.location = narrow(*location);
+  if (const auto location = header(h, WINHTTP_QUERY_LOCATION))
+    answer.location = resolveReference(hop.url, narrow(*location));
   const auto announced = header(h, WINHTTP_QUERY_CONTENT_LENGTH);
   const std::uint64_t length = announced ? std::wcstoull(announced->c_str(), nullptr, 10) : 0;
   // An answer that announces its length fails before any of it is read.
@@ -346,6 +293,23 @@ Answer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
     throw transportFailure(kErrorConnectionError, true);
   return answer;
 }
+
+// Each request of the exchange in the one session, which keeps the exchange's cookies.
+class WinHttpHops : public ExchangeHops {
+ public:
+  WinHttpHops(HINTERNET session, const HttpRequest& request, const TransportSettings& settings,
+              Deadline deadline)
+      : session_(session), request_(request), settings_(settings), deadline_(deadline) {}
+
+  HopAnswer send(const Hop& hop) override { return perform(session_, request_, hop, settings_, deadline_); }
+  Address addressOf(const std::string& url) const override { return varenta::addressOf(url); }
+
+ private:
+  HINTERNET session_;
+  const HttpRequest& request_;
+  const TransportSettings& settings_;
+  Deadline deadline_;
+};
 
 class WinHttpTransport : public HttpTransport {
  public:
@@ -371,17 +335,8 @@ HttpResponse WinHttpTransport::send(const HttpRequest& request) {
     throw failure(GetLastError(), false);
 
   const Deadline deadline = std::chrono::steady_clock::now() + settings_.callTimeout;
-  const Address origin = addressOf(request.url);
-  Hop hop{request.url, request.body ? &*request.body : nullptr, true};
-  for (int redirects = 0;; ++redirects) {
-    if (redirects > 0 && std::chrono::steady_clock::now() >= deadline)
-      throw transportFailure(kErrorTimeout, true);
-    Answer answer = perform(session.get(), request, hop, settings_, deadline);
-    if (!isRedirect(answer.response.status) || !answer.location) return std::move(answer.response);
-    if (redirects == kMaxRedirects) throw transportFailure(kErrorRedirectFailed, true);
-    const std::string location = resolveReference(hop.url, *answer.location);
-    hop = redirected(hop, answer.response.status, location, addressOf(location), origin);
-  }
+  WinHttpHops hops(session.get(), request, settings_, deadline);
+  return runExchange(request, deadline, hops);
 }
 
 }  // namespace

@@ -36,9 +36,15 @@ TEST(PostAnswerTest, OnlyTheCloudsJudgementOfTheDocumentCounts) {
       {"429", R"({"errores":[]})", false},
       {"404", "<html>Not Found</html>", false},
       {"404", R"({"timestamp":1,"status":404})", false},
-      {"404", R"({"errores":[{"error":{"message":"LOCAL_NO_EXISTE"}}]})", true},
+      // A store or company number set wrong: the cloud's own errors document, no verdict on the post.
+      {"404", R"({"errores":[{"error":{"message":"LOCAL_NO_ENCONTRADO"}}]})", false},
       {"405", "", false},
-      {"405", R"({"errores":[{"error":{"message":"METODO"}}]})", true},
+      {"405", R"({"errores":[{"error":{"message":"METODO"}}]})", false},
+      // Too large for the cloud or a front: it never passes in this form, whatever the body says.
+      {"413", "<html>Request Entity Too Large</html>", true},
+      {"413", "", true},
+      {"301", std::string(kLote), false},  // a redirect not followed is no answer of the cloud's
+      {"304", "", false},
       {"200", "<html><body>Portal de acesso</body></html>", false},  // a captive portal
       {"200", "", false},
       {"200", "{\"idLote\":\"\xC3\"}", false},          // not UTF-8: not text the cloud wrote
@@ -64,9 +70,14 @@ TEST(PostAnswerTest, TheVerdictLineIsWrittenBeforeAnAnswerNotJudgedEndsTheTask) 
   logPostVerdict(log, "[Venda= 16]", {"u", "400", std::string(kRefused)}, "[{\"numero\":\"16\"}]");
   EXPECT_THROW(logPostVerdict(log, "[Venda= 17]", {"u", "401", std::string(kLogin)}, "[{}]"), ENotJudged);
   EXPECT_THROW(logPostVerdict(log, "[Venda= 18]", {"u", "200", "<html/>"}, "[{}]"), ENotJudged);
-  EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                             "[Venda= 15]Ok:77", "[{\"numero\":\"16\"}]", "[Venda= 16]Artigo não encontrado",
-                             "[Venda= 17]Usuário e/ou senha inválidos", "[Venda= 18]Erro: JSON inválido"}));
+  EXPECT_NO_THROW(logPostVerdict(log, "[Venda= 19]", {"u", "413", "<html/>"}, "[{\"numero\":\"19\"}]"));
+  EXPECT_EQ(
+      log.lines(),
+      (std::vector<std::string>{
+          "[Venda= 15]Ok:77", "[{\"numero\":\"16\"}]", "[Venda= 16]Artigo não encontrado",
+          "[Venda= 17]Usuário e/ou senha inválidos", "[Venda= 18]Erro: JSON inválido",
+          "[Venda= 19]Erro: JSON inválido",
+          "[Venda= 19]Documento grande demais para a nuvem (HTTP 413): 17 bytes; não será enviado de novo"}));
 
   // A log that cannot be written does not undo a judged post: the lines go to standard error.
   FailingLog broken;

@@ -2,6 +2,9 @@
 
 #include <string>
 
+#include "base/error.h"
+#include "base/text.h"
+
 namespace varenta {
 namespace {
 
@@ -45,6 +48,14 @@ ERestError transportFailure(int code, bool requestSent, std::string_view detail)
 ERestError answerTooLong(std::size_t max) {
   return transportFailure(kErrorInvalidServerResponse, true,
                           "an answer of more than " + std::to_string(max) + " bytes");
+}
+
+// The Portuguese wording is matched with only A to Z lowered, exactly as the text is otherwise
+// written.
+bool nameNotResolved(const std::exception& error) {
+  const std::string text = errorTypeName(error) + " - " + error.what();
+  return text.find(std::to_string(kErrorNameNotResolved)) != std::string::npos ||
+         asciiLower(text).find("não pôde ser resolvido") != std::string::npos;
 }
 
 }  // namespace varenta

@@ -4,6 +4,7 @@
 // same failure reads the same on both.
 
 #include <cstddef>
+#include <exception>
 #include <string_view>
 
 #include "api/api_errors.h"
@@ -26,6 +27,10 @@ constexpr int kErrorSecureFailure = 12175;  // any TLS failure, an untrusted cer
 // the failure was in receiving the answer. `code` is one of the codes above. `detail`, when given,
 // follows the description in parentheses (the platform's own text does for kErrorInternal).
 ERestError transportFailure(int code, bool requestSent, std::string_view detail = {});
+
+// Whether `error` is a name that does not resolve (12007, or the Portuguese wording of the
+// platform's text): no fault of the task that met it, and it pauses the whole cycle instead.
+bool nameNotResolved(const std::exception& error);
 
 // The failure of an answer whose body is longer than `max` bytes: (12152), its length in the detail.
 ERestError answerTooLong(std::size_t max);

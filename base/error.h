@@ -27,9 +27,21 @@ class Error : public std::runtime_error {
     explicit Name(const std::string& message) : Error(#Name, message) {} \
   }
 
-VARENTA_ERROR_TYPE(EInOutError);     // a file could not be created, opened, written or closed
-VARENTA_ERROR_TYPE(EConvertError);   // a text or value that does not convert to the wanted kind
-VARENTA_ERROR_TYPE(EDatabaseError);  // the store database refused or failed a request
+VARENTA_ERROR_TYPE(EInOutError);    // a file could not be created, opened, written or closed
+VARENTA_ERROR_TYPE(EConvertError);  // a text or value that does not convert to the wanted kind
+
+// The store database refused or failed a request. `valueFault` when it refused a value of the rows
+// it read or wrote (a conversion, an overflow, malformed text): the same rows fail the same way every
+// time, which a lost link, a lock conflict or a shutdown does not.
+class EDatabaseError : public Error {
+ public:
+  explicit EDatabaseError(const std::string& message, bool valueFault = false)
+      : Error("EDatabaseError", message), value_fault_(valueFault) {}
+  bool valueFault() const noexcept { return value_fault_; }
+
+ private:
+  bool value_fault_;
+};
 VARENTA_ERROR_TYPE(EOverflowError);  // an amount outside what the fixed-point type holds
 
 // The type name an operator reads for any error: ours carry their own; for another exception it

@@ -168,4 +168,18 @@ bool asciiIEquals(std::string_view a, std::string_view b) {
   return true;
 }
 
+std::string answerExcerpt(std::string_view body) {
+  constexpr std::size_t kShownCharacters = 100;
+  std::size_t i = 0;
+  for (std::size_t n = 0; i < body.size() && n < kShownCharacters; ++n) {
+    char32_t cp = 0;
+    const std::size_t length = decodeUtf8(body, i, cp);
+    i += length == 0 ? 1 : length;
+  }
+  std::string shown(body.substr(0, i));
+  for (char& c : shown)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+  return shown;
+}
+
 }  // namespace varenta

@@ -37,6 +37,10 @@ std::string_view trimBlanksAndControls(std::string_view text);
 // U+001F, DEL, U+0080 to U+009F) becomes "<0xNN>", its number in two upper-case hexadecimal digits.
 std::string withVisibleControls(std::string_view message);
 
+// An answer's first 100 characters for the log, on one line: line breaks and other control
+// characters become blanks (an HTML page would otherwise break the log's one line per event).
+std::string answerExcerpt(std::string_view body);
+
 // Lower-cases the letters A to Z only; every other byte stays as it is.
 std::string asciiLower(std::string_view text);
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "api/post_answer.h"
+#include "api/transport_failure.h"
 #include "base/error.h"
 #include "base/regional.h"
 #include "closing/cancelled_totals.h"
@@ -22,14 +23,8 @@ void post(const TaskContext& task, const std::string& caixa, const std::string& 
   logPostVerdict(task.log, marker + regionalDate(day) + "]", answer, document);
 }
 
-// Stored first, so that a mark the database refused is not taken as moved in memory either.
 void moveMark(const TaskContext& task) {
-  const DateTime next = task.settings.ultCaixa.date() + kOneDay;
-  Query& query = *task.db.query2;
-  query.setSql(kClosingMarkUpdate);
-  query.setDate("varenta_ultcaixa", next);
-  query.execute();
-  task.settings.ultCaixa = next;
+  storeClosingMark(task, task.settings.ultCaixa.date() + kOneDay);
 }
 
 enum class DayClosed { WithRecords, Empty, NotOverForTheDatabase };
@@ -86,6 +81,14 @@ DayClosed closeMarkDay(const TaskContext& task, std::string& posting) {
 
 }  // namespace
 
+void storeClosingMark(const TaskContext& task, DateTime day) {
+  Query& query = *task.db.query2;
+  query.setSql(kClosingMarkUpdate);
+  query.setDate("varenta_ultcaixa", day);
+  query.execute();
+  task.settings.ultCaixa = day;
+}
+
 void FechamentoCaixaVarenta(const ClosingContext& context) {
   const TaskContext& task = context.task;
   struct TimerBackOn {
@@ -98,26 +101,27 @@ void FechamentoCaixaVarenta(const ClosingContext& context) {
   if (caughtUp()) return context.enviarVendas();
 
   std::string posting;
-  bool closing = true;  // and not yet handed over to the sale export
   try {
     // Day after day within this call: a day that sold nothing ends it, a caught-up mark hands over,
     // and so does a day the database does not yet take as over, so that the sales go on meanwhile.
     for (;;) {
       const DayClosed closed = closeMarkDay(task, posting);
       if (closed == DayClosed::Empty) return;
-      if (closed == DayClosed::NotOverForTheDatabase || caughtUp()) {
-        closing = false;
-        return context.enviarVendas();
-      }
+      if (closed == DayClosed::NotOverForTheDatabase || caughtUp()) break;
     }
   } catch (const std::exception& e) {
+    // A name that does not resolve is no fault of the closing: the cycle pauses everything for it.
+    if (nameNotResolved(e)) throw;
     // A day that failed is closed again in full, but not at once: what failed (a register's
     // endpoint answering 500, a refused login) would most likely fail again on every tick, and
     // keep the sales and cancellations waiting behind it.
-    if (closing) context.hold.hold(task.clock.now());
+    context.hold.hold(task.clock.now());
     task.log.DoSaveLog(posting);
     task.log.DoSaveLog(errorLine("Erro: ", e));
+    return;
   }
+  // The sale export fails as it fails on its own: to the cycle.
+  context.enviarVendas();
 }
 
 }  // namespace varenta

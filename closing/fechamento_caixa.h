@@ -7,10 +7,10 @@
 //
 // Failures are the call's own business: the record being posted (or an empty line) and an "Erro: "
 // line are logged, the day's mark stays, and the whole day is posted again on a later call once the
-// closing's hold has ended; days closed before it keep their mark. Errors of the new-sale export reach the
-// caller only when the call hands over at once, the mark being at today already; after closing days they are
-// logged the same way. The cycle timer is off while the call works and on when it returns, however it
-// returns.
+// closing's hold has ended; days closed before it keep their mark. A name that does not resolve is
+// thrown to the caller instead (the cycle pauses for it), and so is every error of the new-sale
+// export it hands over to. The cycle timer is off while the call works and on when it returns,
+// however it returns.
 
 #include <functional>
 
@@ -30,5 +30,9 @@ struct ClosingContext {
 
 // Uses statement handles 1 (the live totals of the day) and 2 (everything else).
 void FechamentoCaixaVarenta(const ClosingContext& context);
+
+// Stores `day` as the next day to close, then takes it in memory, so that a mark the database
+// refused is not taken as moved either. Uses statement handle 2.
+void storeClosingMark(const TaskContext& task, DateTime day);
 
 }  // namespace varenta

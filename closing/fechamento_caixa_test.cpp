@@ -3,8 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "closing/closing_test_fixture.h"
+#include "api/api_errors.h"
+#include "base/error.h"
 #include "closing/reenvia_caixa.h"
+#include "tests/tasks/closing_fixture.h"
 
 namespace varenta {
 namespace {
@@ -233,6 +235,38 @@ TEST_F(FechamentoCaixaTest, ARefusedLoginLeavesTheDayToBeClosedLater) {
   cloud_.setContext(clientContext(settings_));
   close();
   EXPECT_EQ(storedMark(), today_);
+}
+
+// Two failures that are not the closing's own reach the cycle, which then holds nothing: a name
+// that does not resolve (the cycle pauses everything for it) and a failure of the sale export the
+// closing hands over to (it fails as the sale export fails on its own).
+TEST_F(FechamentoCaixaTest, ANameThatDoesNotResolveAndTheHandOversFailureReachTheCycle) {
+  const DateTime day = daysAgo(1);
+  line(1, day, "1", "10.00");
+  setMark(day);
+  settings_.baseUrl = "http://varenta-cloud.invalid";
+  cloud_.setContext(clientContext(settings_));
+  try {
+    close();
+    ADD_FAILURE() << "nothing thrown";
+  } catch (const ERestError& e) {
+    EXPECT_THAT(e.what(), ::testing::HasSubstr("(12007)"));
+  }
+  EXPECT_TRUE(hold_.allows(clock_.now()));
+  EXPECT_THAT(log_.lines(), IsEmpty());
+  EXPECT_EQ(storedMark(), day);
+
+  settings_.baseUrl = standIn_.baseUrl();
+  cloud_.setContext(clientContext(settings_));
+  log_.clear();
+  timer_.setEnabled(true);
+  EXPECT_THROW(
+      FechamentoCaixaVarenta({task(), [] { throw EDatabaseError("the sale export failed"); }, hold_}),
+      EDatabaseError);
+  EXPECT_TRUE(timer_.enabled());
+  EXPECT_TRUE(hold_.allows(clock_.now()));
+  EXPECT_EQ(storedMark(), today_);
+  EXPECT_THAT(log_.lines(), ElementsAre(StartsWith("[F.Dia- " + shown(day) + "]Ok:")));
 }
 
 }  // namespace

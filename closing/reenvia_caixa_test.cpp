@@ -3,7 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "closing/closing_test_fixture.h"
+#include "api/api_errors.h"
+#include "base/error.h"
+#include "tests/tasks/closing_fixture.h"
 
 namespace varenta {
 namespace {
@@ -66,10 +68,11 @@ TEST_F(ReenviaCaixaTest, WithoutARegisterEveryRegisterThatSoldThenTheStoreOnce) 
                           "[REENVIO-CAIXA-PARC.:" + shown_ + "]Ok:3"));
 }
 
+// A transport failure is thrown, but only once the store-wide record had its chance too.
 TEST_F(ReenviaCaixaTest, AFailedRegisterPostIsLoggedAndTheStoreRecordStillGoes) {
   standIn_.force({.close = true, .times = 1});
 
-  resend(day_, "1");
+  EXPECT_THROW(ReenviaCaixaVarenta(task(), day_, "1"), ERestError);
 
   EXPECT_THAT(posts(), ElementsAre(ClosingPost{"1", registerOne_}, ClosingPost{"9999", storeWide_}));
   const auto lines = log_.lines();
@@ -100,6 +103,43 @@ TEST_F(ReenviaCaixaTest, ARegisterTheDatabaseCannotReadEndsTheResendWithALogLine
 
   EXPECT_THAT(posts(), IsEmpty());
   EXPECT_THAT(log_.lines(), ElementsAre("", StartsWith("Erro Reenvio Caixa: EDatabaseError\r\nMensagem: ")));
+}
+
+// The closing a late cancellation owes: what the cloud did not judge brings the closing mark back
+// to that day, in memory and stored, so the closing export sends it again; a failure line the log
+// cannot take is no reason to throw, and a mark not yet past the day is left to get there.
+TEST_F(ReenviaCaixaTest, AClosingOwedThatTheCloudDidNotJudgeBringsTheClosingMarkBack) {
+  struct Case {
+    const char* name;
+    StandInForcing answer;
+    bool deadLog;
+    DateTime mark;
+    DateTime expected;
+  };
+  const Case cases[] = {
+      {"judged", {}, false, today_, today_},
+      {"500", {.status = 500, .times = 1}, false, today_, day_},
+      {"refused login",
+       {.status = 401, .body = R"({"appErrorCode":"ERROR_LOGIN"})", .times = 1},
+       false,
+       today_,
+       day_},
+      {"500, dead log", {.status = 500, .times = 1}, true, today_, day_},
+      {"500, mark not past the day", {.status = 500, .times = 1}, false, day_, day_},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    setMark(c.mark);
+    standIn_.force(c.answer);
+    log_.onLine = [&c](std::string_view line) {
+      if (c.deadLog && line.starts_with("Erro")) throw EInOutError("the log is gone");
+    };
+
+    EXPECT_NO_THROW(resendOwedClosing(task(), day_ + std::chrono::hours(15), "2"));
+    EXPECT_EQ(settings_.ultCaixa, c.expected);
+    EXPECT_EQ(storedMark(), c.expected);
+    standIn_.reset();
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <optional>
 
+#include "api/api_errors.h"
 #include "api/post_answer.h"
 #include "base/error.h"
 #include "sales/sale_document.h"
@@ -45,8 +46,14 @@ bool CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime data
     // One sale's failure (a post answered 500, a document the database cannot give) is that sale's
     // alone: the day's other sales still go.
     const std::int64_t venda = sales.field("venda").asInteger();
+    if (context.memory && context.memory->sentEarlier(venda)) continue;
     try {
       ReenviaVendaVarenta(context, venda);
+      if (context.memory) context.memory->sent(venda);
+    } catch (const ERestError& e) {
+      // The cloud is not answering: every further sale would wait out its own time-outs.
+      task.log.DoSaveLog(errorLine("Erro Reenvio Venda: ", e));
+      throw;
     } catch (const std::exception& e) {
       task.log.DoSaveLog(errorLine("Erro Reenvio Venda: ", e));
       complete = false;

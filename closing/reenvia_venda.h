@@ -17,7 +17,10 @@ namespace varenta {
 // empty, then reloads the settings (which switches the timer on). A register that is not an integer
 // throws EConvertError before anything is sent, and so does a failure to read the day's sales. A
 // failure of one sale (its document, its post, an answer the cloud did not judge) is logged with
-// "Erro Reenvio Venda: " and the next sale still goes; the answer is false when any sale failed.
+// "Erro Reenvio Venda: " and the next sale still goes; the answer is false when any sale failed. A
+// transport failure (ERestError) is logged the same way and then ends the resend: it is thrown.
+// With the poll's memory, a sale the cloud judged in an earlier ask is passed over, and each one
+// it judges now is remembered.
 // The sale list is read on statement handle 3, since each sale's document uses handles 1 and 2.
 bool CarregaVendasReenvioVarenta(const SaleResendContext& context, DateTime dataVenda,
                                  const std::string& terminal);

@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <limits>
 #include <optional>
 
 #include "base/error.h"
@@ -15,8 +16,6 @@ namespace varenta {
 namespace {
 
 using rapidjson::Value;
-
-constexpr std::size_t kShownCharacters = 100;
 
 // A member given as a string or a number, in the text it was written with; nothing when it is
 // absent or null. Any other kind is no value of this member at all.
@@ -30,6 +29,8 @@ std::optional<std::string> scalarMember(const Value& request, const char* name) 
 
 // A register as either list may write it, a number or a text, with blanks around and a leading
 // sign allowed, in the digits the store database compares ("+02 " is "2"); empty when none is named.
+// The register column is an INTEGER: a number beyond its range is no register the database could
+// compare, and would fail the request's statement on every poll.
 std::string registerOf(const std::string& written) {
   std::string_view text = written;
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -39,10 +40,12 @@ std::string registerOf(const std::string& written) {
   if (text.front() == '+' || text.front() == '-') text.remove_prefix(1);
   std::int64_t value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (negative) value = -value;
   if (text.empty() || text.front() == '+' || text.front() == '-' || error != std::errc() ||
-      end != text.data() + text.size())
+      end != text.data() + text.size() || value < std::numeric_limits<std::int32_t>::min() ||
+      value > std::numeric_limits<std::int32_t>::max())
     throw EConvertError("\"" + written + "\" is not a register number");
-  return std::to_string(negative ? -value : value);
+  return std::to_string(value);
 }
 
 // The request when it is of kind `tipo`; nothing for a request of another kind, whose other
@@ -81,19 +84,6 @@ ResendListShape readResendList(std::string_view body, std::string_view tipo,
     if (read) request(*read);
   }
   return ResendListShape::Array;
-}
-
-std::string resendListExcerpt(std::string_view body) {
-  std::size_t i = 0;
-  for (std::size_t n = 0; i < body.size() && n < kShownCharacters; ++n) {
-    char32_t cp = 0;
-    const std::size_t length = decodeUtf8(body, i, cp);
-    i += length == 0 ? 1 : length;
-  }
-  std::string shown(body.substr(0, i));
-  for (char& c : shown)
-    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
-  return shown;
 }
 
 }  // namespace varenta

@@ -35,8 +35,4 @@ ResendListShape readResendList(std::string_view body, std::string_view tipo,
                                const std::function<void(const ResendRequest&)>& request,
                                const std::function<void(const std::exception&)>& unreadable);
 
-// The answer's first 100 characters for the log, on one line: line breaks and other control
-// characters become blanks (an HTML page would otherwise break the log's one line per event).
-std::string resendListExcerpt(std::string_view body);
-
 }  // namespace varenta

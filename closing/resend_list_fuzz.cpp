@@ -77,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   check(body, "MOVIMIENTOS");
   check(body, "CIERRES_DIARIOS");
 
-  const std::string excerpt = varenta::resendListExcerpt(body);
+  const std::string excerpt = varenta::answerExcerpt(body);
   FUZZ_CHECK(excerpt.size() <= body.size() && varenta::utf8Length(excerpt) <= 100);
   FUZZ_CHECK(excerpt.size() == body.size() || varenta::utf8Length(excerpt) == 100);
   for (std::size_t i = 0; i < excerpt.size(); ++i) {

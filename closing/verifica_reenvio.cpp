@@ -5,8 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "api/api_errors.h"
+#include "api/post_answer.h"
 #include "base/error.h"
 #include "base/regional.h"
+#include "base/text.h"
 #include "closing/reenvia_caixa.h"
 #include "closing/reenvia_venda.h"
 #include "closing/resend_list.h"
@@ -36,8 +39,10 @@ constexpr ResendList kClosings{"solicitudes de cierres diarios", "CIERRES_DIARIO
 // Answers the requests of one list body, each on its own: one that cannot be read is logged with
 // the list's prefix, and one whose answer failed (`answer` says false) leaves the list incomplete;
 // neither stops the requests after it. A request that cannot be read does not make the list
-// incomplete: asking for the list again would not make it readable, and would send every other
-// request's data again on every poll.
+// incomplete: asking for the list again would not make it readable. A request answered in full
+// before, when the list was asked for the last time, is not answered again. A transport failure
+// ends the list at once: the cloud is not answering, and every further request would wait out its
+// own time-outs.
 ListOutcome answerList(const ResendPollContext& context, const ResendList& list, std::string_view body,
                        const std::function<bool(const ResendRequest&)>& answer) {
   const TaskContext& task = context.task;
@@ -45,13 +50,17 @@ ListOutcome answerList(const ResendPollContext& context, const ResendList& list,
   const ResendListShape shape = readResendList(
       body, list.tipo,
       [&](const ResendRequest& request) {
-        if (!answer(request)) complete = false;
+        if (context.memory.answeredEarlier(request)) return;
+        if (answer(request))
+          context.memory.answered(request);
+        else
+          complete = false;
       },
       [&](const std::exception& e) { task.log.DoSaveLog(errorLine(list.errorPrefix, e)); });
   if (shape == ResendListShape::NotJson) {
     context.hold.hold(task.clock.now());
     task.log.DoSaveLog(std::string("Reenvio: a resposta de ") + list.name +
-                       " não é JSON: " + resendListExcerpt(body));
+                       " não é JSON: " + answerExcerpt(body));
     return ListOutcome::NotJson;
   }
   if (shape == ResendListShape::NotArray) {
@@ -66,19 +75,29 @@ ListOutcome answerList(const ResendPollContext& context, const ResendList& list,
 void VerificaReenvio(const ResendPollContext& context) {
   const TaskContext& task = context.task;
   task.timer.setEnabled(false);
+  struct AskOver {
+    ResendMemory& memory;
+    ~AskOver() { memory.endAsk(); }
+  } askOver{context.memory};
 
-  const ListOutcome movements = answerList(
-      context, kMovements, task.cloud.getSolReenvioMovimientos().json_retorno, [&](const ResendRequest& r) {
+  const TVarentaRetornos movementRequests = task.cloud.getSolReenvioMovimientos();
+  requireCloudList(movementRequests);
+  const ListOutcome movements =
+      answerList(context, kMovements, movementRequests.json_retorno, [&](const ResendRequest& r) {
         try {
           return CarregaVendasReenvioVarenta(context.sales(), r.fecha, r.codigoCaja);
+        } catch (const ERestError&) {
+          throw;
         } catch (const std::exception& e) {
           task.log.DoSaveLog(errorLine(kMovements.errorPrefix, e));
           return false;
         }
       });
   if (movements == ListOutcome::NotJson) return;
+  const TVarentaRetornos closingRequests = task.cloud.getSolReenvioCierresDiarios();
+  requireCloudList(closingRequests);
   const ListOutcome closings =
-      answerList(context, kClosings, task.cloud.getSolReenvioCierresDiarios().json_retorno,
+      answerList(context, kClosings, closingRequests.json_retorno,
                  [&](const ResendRequest& r) { return ReenviaCaixaVarenta(task, r.fecha, r.codigoCaja); });
   if (closings == ListOutcome::NotJson) return;
 
@@ -92,6 +111,7 @@ void VerificaReenvio(const ResendPollContext& context) {
     Query& q = *task.db.query1;
     q.setSql(kPollMarkSql);
     q.execute();
+    context.memory.forget();
     task.log.DoSaveLog(marker + "Renvios enviados com sucesso");
   }
   task.reloadSettings();

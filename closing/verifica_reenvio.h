@@ -18,7 +18,9 @@
 // at once: the other list is not fetched and the mark is not stored, so the requests are asked for
 // again. One line names the list and shows the answer's first 100 characters, and the poll holds
 // itself off for its hold time in this process, so the cycle runs the other tasks meanwhile instead
-// of asking again on every tick. A failed fetch, mark update or reload propagates to the cycle.
+// of asking again on every tick. A list answered with a status other than 2xx or with the cloud's
+// login error is no list either: ENotAList, like a failed fetch, a mark update or a reload that
+// fails, propagates to the cycle, which holds the poll.
 
 #include "closing/resend_context.h"
 

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "api/api_errors.h"
+#include "api/post_answer.h"
 #include "base/json_depth.h"
 #include "sales/new_sale_export.h"
 #include "tests/tasks/sales_export_fixture.h"
@@ -85,7 +87,7 @@ class ResendPollTest : public SalesExportTest {
     f.reload();
   }
 
-  void poll() { VerificaReenvio({f.context(), random, hold}); }
+  void poll() { VerificaReenvio({f.context(), random, hold, memory}); }
 
   void lists(const std::string& movimientos, const std::string& cierres) {
     f.standIn.writeDataFile("solicitudes-movimientos.json", movimientos);
@@ -141,6 +143,7 @@ class ResendPollTest : public SalesExportTest {
   }
 
   NotBefore hold{minutes(60)};
+  ResendMemory memory;
 };
 
 std::string request(const std::string& fecha, const std::string& tipo, const std::string& caixa = "") {
@@ -250,6 +253,46 @@ TEST_F(ResendPollTest, AnAnswerThatIsNotJsonIsLoggedAndHoldsThePollOff) {
   EXPECT_EQ(f.reloads, 1);  // the movement request's own, in the last case
 }
 
+// A list answered with a status other than 2xx or with the cloud's login error is no list: read as
+// empty, the poll would be stored as done and the requests lost. The poll fails (the cycle holds it)
+// and its mark stays, whichever list it was.
+TEST_F(ResendPollTest, AListThatIsNotTheCloudsFailsThePoll) {
+  const std::string login = R"({"appErrorCode":"ERROR_LOGIN"})";
+  const struct {
+    const char* name;
+    StandInForcing answer;
+    std::vector<std::string> fetched;
+  } cases[] = {
+      {"a refused login", {.status = 401, .body = login, .times = 1}, {"movimientos"}},
+      {"the login error with 200", {.status = 200, .body = login, .times = 1}, {"movimientos"}},
+      {"a 404 with the errors document",
+       {.status = 404, .body = R"({"errores":[{"error":{"message":"LOCAL_NO_ENCONTRADO"}}]})", .times = 1},
+       {"movimientos"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    f.log.clear();
+    lists("[" + movimientos("2024-06-10", "2") + "]", "[]");
+    f.standIn.force(c.answer);
+    EXPECT_THROW(poll(), ENotAList);
+    const std::vector<JournalEntry> requests = f.newRequests();
+    EXPECT_EQ(listsFetched(requests), c.fetched);
+    EXPECT_TRUE(movementPosts(requests).empty());
+    EXPECT_FALSE(pollMarkStored());
+    EXPECT_TRUE(f.log.lines().empty());
+  }
+  // The closing list refused after the movements were answered: the poll fails all the same.
+  f.standIn.reset();
+  bool refused = false;
+  f.transport.beforeSend = [&](const HttpRequest& r) {
+    if (r.url.find("cierresDiarios") != std::string::npos && !std::exchange(refused, true))
+      f.standIn.force({.status = 401, .body = login, .times = 1});
+  };
+  EXPECT_THROW(poll(), ENotAList);
+  EXPECT_EQ(movementPosts(f.newRequests()).size(), 1u);
+  EXPECT_FALSE(pollMarkStored());
+}
+
 TEST_F(ResendPollTest, MovementRequestsResendTheSalesTheyName) {
   const std::map<int, Post> sent = exported();
   const auto posts = [&](std::initializer_list<int> vendas) {
@@ -299,6 +342,12 @@ TEST_F(ResendPollTest, MovementRequestsResendTheSalesTheyName) {
        "[" + movimientos("2024-06-10", "\"2A\"") + "]",
        {},
        {"Erro Verifica Reenvio Movimentos: EConvertError\r\nMensagem: \"2A\" is not a register number"}},
+      // The register column is an INTEGER: the statement would refuse it on every poll.
+      {"a register beyond the register column's range",
+       "[" + movimientos("2024-06-10", "2147483648") + "," + movimientos("2024-06-11") + "]",
+       posts({204}),
+       {"Erro Verifica Reenvio Movimentos: EConvertError\r\nMensagem: \"2147483648\" is not a register "
+        "number"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -330,6 +379,8 @@ TEST_F(ResendPollTest, MovementRequestsResendTheSalesTheyName) {
 
 // One request's answer failing (its post answered 500, then a post the cloud did not judge) stops
 // nothing after it; the list is not taken as answered: no mark, a line that says so, and the hold.
+// Asked for again, the list answers only what the cloud did not judge: the request that failed, and
+// of a day's request the sale that failed. Once the poll stored its mark, everything counts anew.
 TEST_F(ResendPollTest, AFailedAnswerLeavesTheListToBeAskedForAgain) {
   const std::map<int, Post> sent = exported();
   for (const StandInForcing& failure :
@@ -338,16 +389,18 @@ TEST_F(ResendPollTest, AFailedAnswerLeavesTheListToBeAskedForAgain) {
     SCOPED_TRACE(failure.status);
     f.log.clear();
     hold = NotBefore(minutes(60));
-    lists("[" + movimientos("2024-06-10", "2") + "," + movimientos("2024-06-11") + "]", "[]");
-    bool forced = false;
+    memory.forget();  // a process of its own
+    lists("[" + movimientos("2024-06-10") + "," + movimientos("2024-06-11") + "]", "[]");
+    int posts = 0;
     f.transport.beforeSend = [&](const HttpRequest& request) {
-      if (request.body && !std::exchange(forced, true)) f.standIn.force(failure);
+      if (request.body && ++posts == 2) f.standIn.force(failure);
     };
     poll();
     f.transport.beforeSend = nullptr;
     const std::vector<JournalEntry> requests = f.newRequests();
-    // The first post failed and the second still went out.
-    EXPECT_EQ(movementPosts(requests), (std::vector<Post>{sent.at(202), sent.at(204)}));
+    // The second post failed and the others still went out.
+    const std::vector<Post> everything{sent.at(201), sent.at(202), sent.at(203), sent.at(204)};
+    EXPECT_EQ(movementPosts(requests), everything);
     const std::vector<std::string> lines = f.log.lines();
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines.back(), "[R: 20/06/2024]Renvios incompletos: a lista será pedida de novo");
@@ -356,7 +409,36 @@ TEST_F(ResendPollTest, AFailedAnswerLeavesTheListToBeAskedForAgain) {
               1);
     EXPECT_FALSE(pollMarkStored());
     EXPECT_FALSE(hold.allows(f.clock.now() + minutes(59)));
+
+    f.log.clear();
+    poll();
+    EXPECT_EQ(movementPosts(f.newRequests()), (std::vector<Post>{sent.at(202)}));
+    EXPECT_EQ(f.log.lines().back(), kDone);
+    f.database.exec("update padrao set varenta_verificareenvio = '2024-06-19 08:00:00'");
+    poll();
+    EXPECT_EQ(movementPosts(f.newRequests()), everything);
+    f.database.exec("update padrao set varenta_verificareenvio = '2024-06-19 08:00:00'");
   }
+}
+
+// A transport failure (the cloud not answering) ends the list at once: the requests after it would
+// each wait out their own time-outs. The poll fails, its mark stays.
+TEST_F(ResendPollTest, ATransportFailureEndsTheListAtOnce) {
+  lists("[" + movimientos("2024-06-10", "2") + "," + movimientos("2024-06-11") + "]",
+        "[" + request("2024-06-10", "CIERRES_DIARIOS", "2") + "]");
+  bool forced = false;
+  f.transport.beforeSend = [&](const HttpRequest& request) {
+    if (request.body && !std::exchange(forced, true)) f.standIn.force({.close = true, .times = 1});
+  };
+  EXPECT_THROW(poll(), ERestError);
+  f.transport.beforeSend = nullptr;
+  const std::vector<JournalEntry> requests = f.newRequests();
+  EXPECT_EQ(listsFetched(requests), std::vector<std::string>{"movimientos"});
+  EXPECT_EQ(movementPosts(requests).size(), 1u);  // the one post tried, cut off unanswered
+  const std::vector<std::string> lines = f.log.lines();
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_TRUE(lines[0].starts_with("Erro Reenvio Venda: ERestError\r\nMensagem: ")) << lines[0];
+  EXPECT_FALSE(pollMarkStored());
 }
 
 // A resend moves no sale mark, for sales below it and above it alike, and logs each sale with its

@@ -4,9 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "api/post_answer.h"
 #include "base/error.h"
 #include "base/regional.h"
+#include "base/text.h"
 #include "promotions/basket_rows.h"
+#include "promotions/json_document.h"
 #include "promotions/promo_shape.h"
 #include "promotions/promo_varenta.h"
 #include "promotions/promotion_rows.h"
@@ -23,6 +26,17 @@ constexpr const char* kMarkUpdate = "update padrao p set p.varenta_verificapromo
 // The cloud answers "[]" when it has no promotion for the store.
 bool nothingListed(std::string_view body) {
   return body.empty() || body == "[]";
+}
+
+// The list's body, when the answer is the cloud's list. Any other answer (a status other than 2xx,
+// a refused login, a portal's page) fails the import before a row is touched: read as an empty list
+// it would move the mark and the promotions it should have brought would wait another hour.
+std::string promotionList(const TVarentaRetornos& answer) {
+  requireCloudList(answer);
+  if (!nothingListed(answer.json_retorno) && !ParsedJson(answer.json_retorno).valid())
+    throw ENotAList("HTTP " + answer.code_retorno + " from " + answer.url +
+                    " is not JSON; asked again later: " + answerExcerpt(answer.json_retorno));
+  return answer.json_retorno;
 }
 
 std::string resultLine(const TaskContext& task, std::string_view marker, std::string_view text) {
@@ -66,7 +80,7 @@ void moveMark(Query& query) {
 
 void rejectedPhase(const TaskContext& task, Query& query) {
   TRoot root;
-  const std::string body = task.cloud.getPromoRejeitadas().json_retorno;
+  const std::string body = promotionList(task.cloud.getPromoRejeitadas());
   if (nothingListed(body)) return;
   try {
     root.AsJson(body);
@@ -83,7 +97,7 @@ void rejectedPhase(const TaskContext& task, Query& query) {
 void acceptedPhase(const PromoImport& import, Query& query) {
   const TaskContext& task = import.task;
   TRoot root;
-  const std::string body = task.cloud.getPromoAceitas().json_retorno;
+  const std::string body = promotionList(task.cloud.getPromoAceitas());
   if (nothingListed(body)) return moveMark(query);
   try {
     root.AsJson(body);

@@ -18,8 +18,10 @@
 // type, CR LF, "Mensagem: " and its message) and ends that phase, the rows written before it
 // staying. A failed accepted phase leaves the mark where it was and holds the import off for an
 // hour in this process (`hold`), so that a promotion the database refuses every time no longer
-// takes every tick from the sales. A failure of a cloud call, of the mark update after an empty
-// body or of the reload is thrown to the cycle.
+// takes every tick from the sales. A failure of a cloud call, a list answer that is not the cloud's
+// list (ENotAList: a status other than 2xx, the login error, a body that is not JSON), a failure
+// of the mark update after an empty body or of the reload is thrown to the cycle, which holds the
+// import; the mark stays.
 
 #include "base/not_before.h"
 #include "tasks/task_context.h"

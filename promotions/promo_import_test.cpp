@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "api/api_errors.h"
+#include "api/post_answer.h"
 #include "tests/tasks/task_fixture.h"
 
 namespace varenta {
@@ -283,8 +284,7 @@ TEST_F(PromoImportTest, BodiesThatListNothingOrCannotBeRead) {
       {"[]", "[]", {}, true},
       {"", "", {}, true},
       {"[]", kValid, {kAcceptedOk}, true},
-      {"not json", R"({"total":3,"erro":"sem resultados"})", {kRejectedOk, kAcceptedOk}, true},
-      {R"([{"id":1}])", R"({"results":[)", {kRejectedOk, kAcceptedOk}, true},
+      {R"([{"id":1}])", R"({"total":3,"erro":"sem resultados"})", {kRejectedOk, kAcceptedOk}, true},
       {"42", "42", {"Erro RejeitaPromo: " + notObject, "Erro AtualizaPromo: " + notObject}, false},
       // A date that is not ISO 8601 spoils the whole body, the promotions before it included.
       {"[]",
@@ -301,6 +301,38 @@ TEST_F(PromoImportTest, BodiesThatListNothingOrCannotBeRead) {
     EXPECT_EQ(dump("VARENTA_PROMOCOES").size(), c.lines == Rows{kAcceptedOk} ? 1u : 0u) << c.accepted;
     EXPECT_EQ(f_->reloads, 1) << c.accepted;
     EXPECT_EQ(f_->settings.verificaPromo, storedMark()) << c.accepted;
+  }
+}
+
+// An answer that is not the cloud's list (a refused login, a portal's page, a cut-off body) lists
+// nothing: read as empty, it would move the mark. The import fails before it touches a row.
+TEST_F(PromoImportTest, AListThatIsNotTheCloudsFailsTheImport) {
+  const struct {
+    const char* name;
+    StandInForcing answer;
+    std::string rejected;
+    std::string accepted;
+  } cases[] = {
+      {"a refused login", {.status = 401, .body = R"({"appErrorCode":"ERROR_LOGIN"})"}, "[]", "[]"},
+      {"the login error with 200", {.status = 200, .body = R"({"appErrorCode":"ERROR_LOGIN"})"}, "[]", "[]"},
+      {"a portal's page", {.status = 200, .body = "<html><body>Portal de acesso</body></html>"}, "[]", "[]"},
+      {"a 404",
+       {.status = 404, .body = R"({"errores":[{"error":{"message":"LOCAL_NO_ENCONTRADO"}}]})"},
+       "[]",
+       "[]"},
+      {"rejected not JSON", {}, "not json", "[]"},
+      {"accepted cut off", {}, "[]", R"({"results":[)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    f_->standIn.force(c.answer);
+    EXPECT_THROW(run(c.rejected, c.accepted), ENotAList);
+    f_->standIn.reset();
+    EXPECT_FALSE(markMoved());
+    EXPECT_TRUE(dump("VARENTA_PROMOCOES").empty());
+    EXPECT_EQ(f_->reloads, 0);
+    EXPECT_TRUE(logLines().empty());
   }
 }
 

@@ -5,17 +5,25 @@
 #include "base/error.h"
 
 namespace varenta {
+namespace {
+
+std::nullopt_t failedBuild(ServiceLog& log, std::string_view prefix, const std::exception& error) {
+  log.DoSaveLog("");
+  log.DoSaveLog(errorLine(prefix, error));
+  return std::nullopt;
+}
+
+}  // namespace
 
 std::optional<Movement> guardedBuild(ServiceLog& log, std::string_view prefix,
                                      const std::function<Movement()>& build) {
   try {
     return build();
-  } catch (const EDatabaseError&) {
-    throw;
+  } catch (const EDatabaseError& e) {
+    if (!e.valueFault()) throw;
+    return failedBuild(log, prefix, e);
   } catch (const std::exception& e) {
-    log.DoSaveLog("");
-    log.DoSaveLog(errorLine(prefix, e));
-    return std::nullopt;
+    return failedBuild(log, prefix, e);
   }
 }
 

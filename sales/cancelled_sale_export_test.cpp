@@ -188,8 +188,9 @@ TEST_F(CancelledSaleExportTest, AnUnreadableFirstLineIsAFailedBuild) {
   EXPECT_EQ(numeroOf(posts[0].body), "-702");
 }
 
-// A closing resend that fails ends the call before the mark moves: the cancellation goes again.
-TEST_F(CancelledSaleExportTest, AFailedClosingResendLeavesTheMark) {
+// A closing owed that the database cannot record ends the call before the mark moves: the
+// cancellation goes again, and its closing with it.
+TEST_F(CancelledSaleExportTest, AClosingOwedThatCannotBeRecordedLeavesTheMark) {
   insert(f.database, line(1, 207, 0, 5));
   insert(f.database, line(2, 207, 50, 5, "2024-06-11 09:15:00"));
   markAt(49);

@@ -345,11 +345,13 @@ TEST_F(NewSaleExportTest, AnAnswerThatIsNoJudgementLeavesTheSaleWaiting) {
     int status;
     const char* body;
     const char* verdict;
+    bool bodyLogged;  // the cloud's errors document: the posted body goes to the log first
   } cases[] = {
-      {401, R"({"appErrorCode":"ERROR_LOGIN"})", "Usuário e/ou senha inválidos"},
-      {200, "<html><body>Portal de acesso</body></html>", "Erro: JSON inválido"},
-      {404, "<html>Not Found</html>", "Erro: JSON inválido"},
-      {429, R"({"message":"slow down"})", R"({"message":"slow down"})"},
+      {401, R"({"appErrorCode":"ERROR_LOGIN"})", "Usuário e/ou senha inválidos", false},
+      {200, "<html><body>Portal de acesso</body></html>", "Erro: JSON inválido", false},
+      {404, "<html>Not Found</html>", "Erro: JSON inválido", false},
+      {404, R"({"errores":[{"error":{"message":"LOCAL_NO_ENCONTRADO"}}]})", "LOCAL_NO_ENCONTRADO", true},
+      {429, R"({"message":"slow down"})", R"({"message":"slow down"})", false},
   };
   int venda = 300;
   for (const auto& c : cases) {
@@ -359,7 +361,9 @@ TEST_F(NewSaleExportTest, AnAnswerThatIsNoJudgementLeavesTheSaleWaiting) {
     const auto before = f.stored("varenta_ultvenda");
     f.standIn.force({.status = c.status, .body = c.body, .times = 1});
     EXPECT_THROW(run(), ENotJudged);
-    EXPECT_EQ(f.log.lines(), std::vector<std::string>{"[Venda= " + std::to_string(venda) + "]" + c.verdict});
+    std::vector<std::string> expected{"[Venda= " + std::to_string(venda) + "]" + c.verdict};
+    if (c.bodyLogged) expected.insert(expected.begin(), f.standIn.journal().back().body);
+    EXPECT_EQ(f.log.lines(), expected);
     EXPECT_EQ(f.stored("varenta_ultvenda"), before);
     EXPECT_EQ(f.settings.ultVenda, before);
     run();
@@ -367,7 +371,26 @@ TEST_F(NewSaleExportTest, AnAnswerThatIsNoJudgementLeavesTheSaleWaiting) {
   }
   std::vector<std::string> sent;
   for (const JournalEntry& post : f.newRequests()) sent.push_back(numeroOf(post.body));
-  EXPECT_EQ(sent, (std::vector<std::string>{"301", "301", "302", "302", "303", "303", "304", "304"}));
+  EXPECT_EQ(sent,
+            (std::vector<std::string>{"301", "301", "302", "302", "303", "303", "304", "304", "305", "305"}));
+}
+
+// A 413 is the verdict of the cloud or of a front before it on the document's size: it never passes
+// in that form, so the mark moves and the log says how large it was.
+TEST_F(NewSaleExportTest, ADocumentTooLargeForTheCloudIsLoggedWithItsSizeAndPassedOver) {
+  insertPlainSales(f.database, 301, 2);
+  f.standIn.force({.status = 413, .body = "<html>Request Entity Too Large</html>", .times = 1});
+  run();
+  const std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(f.log.lines(),
+            (std::vector<std::string>{"[Venda= 301]Erro: JSON inválido",
+                                      "[Venda= 301]Documento grande demais para a nuvem (HTTP 413): " +
+                                          std::to_string(posts[0].body.size()) +
+                                          " bytes; não será enviado de novo"}));
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 301);
+  run();
+  EXPECT_EQ(numeroOf(f.newRequests().at(0).body), "302");
 }
 
 // A failed post reaches the caller and leaves the mark, so the same sale goes next time; the timer
@@ -443,6 +466,39 @@ TEST_F(NewSaleExportTest, ADatabaseErrorWhileReadingPaymentsLeavesTheSaleWaiting
   ASSERT_EQ(posts.size(), 1u);
   EXPECT_EQ(numeroOf(posts[0].body), "401");
   EXPECT_EQ(f.stored("varenta_ultvenda"), 401);
+}
+
+// A value of the sale's own rows that the database refuses (a card row with a column it cannot
+// convert) fails that sale the same way on every try: a failed build, posted empty and passed over,
+// so the sales after it go on.
+TEST_F(NewSaleExportTest, AValueTheDatabaseRefusesIsAFailedBuildOfThatSale) {
+  insert(f.database, VendaRow{.sequencial = 1, .venda = 401, .numerocoo = 401});
+  insert(f.database, CaixaRow{.codigovenda = 401, .cartao = "10"});
+  insert(f.database,
+         CartaoRow{.codigovenda = 401, .autorizacao = "ABC", .operacao = "CRÉDITO", .valortotal = "5"});
+  insert(f.database,
+         CartaoRow{.codigovenda = 401, .autorizacao = "123", .operacao = "DÉBITO", .valortotal = "5"});
+  insertPlainSales(f.database, 402, 1);
+  f.database.exec("alter table vendacartao add autorizado computed by (cast(autorizacao as integer))");
+
+  run();
+  std::vector<JournalEntry> posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(posts[0].path, movimientos("1"));
+  EXPECT_EQ(posts[0].body, "");
+  const std::vector<std::string> lines = f.log.lines();
+  ASSERT_EQ(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "");
+  EXPECT_EQ(lines[2], "");  // the posted body, refused
+  EXPECT_EQ(lines[3], "[Venda= 401]JSON_INVALIDO");
+  EXPECT_TRUE(lines[1].starts_with("Erro: EDatabaseError\r\nMensagem: conversion error from string \"ABC\""))
+      << lines[1];
+  EXPECT_EQ(f.stored("varenta_ultvenda"), 401);
+
+  run();
+  posts = f.newRequests();
+  ASSERT_EQ(posts.size(), 1u);
+  EXPECT_EQ(numeroOf(posts[0].body), "402");
 }
 
 // A movement that cannot be built is logged in two lines and posted empty, and the mark moves past

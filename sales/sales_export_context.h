@@ -16,7 +16,8 @@ struct SalesExportContext {
   // Draws the card digits the store did not record and the numbers of partial cancellations.
   PseudoRandom& random;
   // ReenviaCaixaVarenta: sends the closing of day dataCaixa for register terminal again, because a
-  // cancellation dated after its sale's day changed that day's figures.
+  // cancellation dated after its sale's day changed that day's figures; what the cloud does not
+  // judge stays owed. Throws only when that cannot be recorded.
   std::function<void(DateTime dataCaixa, const std::string& terminal)> ReenviaCaixaVarenta;
 };
 

@@ -6,9 +6,11 @@
 #   scripts/demo.sh            250 sales over the week
 #   DEMO_SALES=1000 scripts/demo.sh
 #
-# Everything lands in build/demo: the program and its Tolvane.ini, its log Varenta.log, the store
-# database (store/TOLVANE.FDB on the local Firebird server) and the stand-in's data and journal
-# (cloud/).
+# Everything lands in build/demo: the program and its Tolvane.ini, its log Varenta.log and the
+# stand-in's data and journal (cloud/). The store database is where the Firebird server's account may
+# write whatever the clone's place (a home or mktemp -d directory is closed to it):
+# /var/lib/srvvarenta-demo/<clone>/demo/TOLVANE.FDB (see scripts/store-dir.sh), build/demo/store
+# leading there.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -20,9 +22,10 @@ cmake --build "$root/build" -j "$(nproc)" --target prjSrvVarenta varenta-standin
 store_tool="$root/build/tests/e2e/varenta-store"
 
 demo="$root/build/demo"
-rm -rf "$demo" && mkdir -p "$demo/cloud" "$demo/store"
-chmod 0777 "$demo/store" # the Firebird server writes the database file as its own user
-cp "$root/build/service/prjSrvVarenta" "$demo/"
+rm -rf "$demo" && mkdir -p "$demo/cloud"
+store_dir=$("$root/scripts/store-dir.sh" "$root" demo)
+ln -s "$store_dir" "$demo/store"
+cp "$root/build/host/prjSrvVarenta" "$demo/"
 
 "$root/build/tools/varenta-standin" --data "$demo/cloud" --journal "$demo/cloud/journal.jsonl" \
   --port-file "$demo/cloud/port" >/dev/null &
@@ -36,7 +39,7 @@ trap cleanup EXIT
 for _ in $(seq 1 100); do [ -s "$demo/cloud/port" ] && break; sleep 0.05; done
 port=$(cat "$demo/cloud/port")
 
-database="$demo/store/TOLVANE.FDB"
+database="$store_dir/TOLVANE.FDB"
 {
   echo "CREATE DATABASE '127.0.0.1/3050:$database' USER 'SYSDBA' PASSWORD 'quenbolix' DEFAULT CHARACTER SET WIN1252;"
   cat "$root/storedb/schema.sql"
@@ -71,4 +74,6 @@ iconv -f WINDOWS-1252 -t UTF-8 "$demo/Varenta.log" | tr -d '\r' | sed -n '1,12p'
 echo "   ..."
 iconv -f WINDOWS-1252 -t UTF-8 "$demo/Varenta.log" | tr -d '\r' | tail -n 8
 echo "== The stand-in's journal of every request: $demo/cloud/journal.jsonl"
+echo "== The store database: $database (on the local Firebird server, in a directory its account"
+echo "   owns; $demo/store leads there)"
 [ "$in_step" = yes ]

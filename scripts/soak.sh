@@ -8,7 +8,9 @@
 #   scripts/soak.sh 2000       a shorter soak
 #   SOAK_SALES=8000 scripts/soak.sh
 #
-# Not a test: it asserts nothing and takes several minutes. Files stay in build/soak.
+# Not a test: it asserts nothing and takes several minutes. Files stay in build/soak and
+# build/soak-leaks; their store databases in /var/lib/srvvarenta-demo/<clone>/ (scripts/store-dir.sh),
+# where the Firebird server's account may write, each directory's store/ leading there.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -34,15 +36,16 @@ trap cleanup EXIT
 # A fresh store of `$2` sales in directory `$1`, its stand-in started; sets port and database.
 prepare() {
   local dir=$1 count=$2
-  rm -rf "$dir" && mkdir -p "$dir/cloud" "$dir/store"
-  chmod 0777 "$dir/store"
-  cp "$root/build/service/prjSrvVarenta" "$dir/"
+  rm -rf "$dir" && mkdir -p "$dir/cloud"
+  store_dir=$("$root/scripts/store-dir.sh" "$root" "$(basename "$dir")")
+  ln -s "$store_dir" "$dir/store"
+  cp "$root/build/host/prjSrvVarenta" "$dir/"
   "$root/build/tools/varenta-standin" --data "$dir/cloud" --journal "$dir/cloud/journal.jsonl" \
     --port-file "$dir/cloud/port" >/dev/null &
   standin=$!
   for _ in $(seq 1 100); do [ -s "$dir/cloud/port" ] && break; sleep 0.05; done
   port=$(cat "$dir/cloud/port")
-  database="$dir/store/TOLVANE.FDB"
+  database="$store_dir/TOLVANE.FDB"
   {
     echo "CREATE DATABASE '127.0.0.1/3050:$database' USER 'SYSDBA' PASSWORD 'quenbolix' DEFAULT CHARACTER SET WIN1252;"
     cat "$root/storedb/schema.sql"

@@ -4,7 +4,7 @@
 # installs what it needs (mingw-w64, wine, winegcc, NSIS, GoogleTest's sources), builds the Linux pieces
 # the Windows tests use in build/ (the cloud stand-in, the resolver preloaded into wine, the wine bridge
 # to the Firebird client, tests/wine_fbclient/), builds
-# build-windows/ through cmake/mingw-w64.cmake (service/prjSrvVarenta.exe, the installer
+# build-windows/ through cmake/mingw-w64.cmake (host/prjSrvVarenta.exe, the installer
 # SrvVarenta-<version>-win64.exe and the test programs) and runs the Windows tests with ctest under
 # wine, in a wine prefix made afresh for the run (build-windows/wine).
 set -euo pipefail

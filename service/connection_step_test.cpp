@@ -30,9 +30,8 @@ TEST(ConnectionStep, ConnectsThroughTheIniLoadsTheMarksAndTheStopReleasesTheData
   db.exec(
       "insert into padrao (codigo, cgc, varenta_url1, varenta_usuario, varenta_senha, varenta_idempresa, "
       "varenta_datainicio, varenta_verificareenvio, varenta_verificapromo, varenta_ultcaixa) values (1, '1', "
-      "'https://cloud/', 'loja', 'segredo', '12', '2024-06-01', '2024-06-20 08:00:00', '2024-06-20 "
-      "08:30:00', "
-      "'2024-06-19')");
+      "'https://cloud/', 'loja', 'segredo', '12', '2024-06-01', current_timestamp, current_timestamp, "
+      "'2024-06-19')");  // polled and imported just now, by the database's clock
   db.exec(
       "insert into vendas (sequencial, venda, data, hora, codigoproduto) values (1, 7, '2024-06-20', "
       "'08:10:00', '789')");

@@ -2,16 +2,16 @@
 #include <exception>
 #include <string>
 
+#include "api/transport_failure.h"
 #include "base/error.h"
-#include "base/text.h"
 #include "closing/fechamento_caixa.h"
 #include "closing/reenvia_caixa.h"
 #include "closing/verifica_reenvio.h"
 #include "promotions/promo_import.h"
 #include "sales/new_sale_export.h"
-#include "service/cycle_schedule.h"
 #include "service/probe.h"
 #include "service/srv_varenta.h"
+#include "tasks/cycle_schedule.h"
 #include "tasks/task_context.h"
 
 namespace varenta {
@@ -25,13 +25,6 @@ constexpr milliseconds kNetworkPause = seconds(900);
 constexpr milliseconds kFailurePause = seconds(60);
 // The waiting work shown on the status line is counted again at most this often.
 constexpr milliseconds kCountInterval = seconds(60);
-
-// "12007" is the platform's code for a host name that does not resolve; the Portuguese wording
-// is matched with only A to Z lowered, exactly as the text is otherwise written.
-bool isNetworkFailure(const std::string& errorText) {
-  return errorText.find("12007") != std::string::npos ||
-         asciiLower(errorText).find("não pôde ser resolvido") != std::string::npos;
-}
 
 }  // namespace
 
@@ -59,7 +52,7 @@ void TSrvVarenta::VarentaTimerTimer() {
   // task (a list answered 500, a transport failure, a post the cloud did not judge) would most likely
   // come again on every tick and keep every task below it waiting, so the task is passed over for an
   // hour in this process. The sale export has none: nothing runs below it.
-  NotBefore* failureHold = nullptr;
+  runningHold_ = nullptr;
   try {
     // Every pause is set before its lines are logged: a log that cannot be written must not cut
     // the pause short.
@@ -78,13 +71,13 @@ void TSrvVarenta::VarentaTimerTimer() {
       return;
     }
     if (resendPollDue(Settings, now) && FResendHold.allows(now)) {
-      failureHold = &FResendHold;
+      runningHold_ = &FResendHold;
       VerificaReenvio();
     } else if (promotionImportDue(Settings, now) && FPromoHold.allows(now)) {
-      failureHold = &FPromoHold;
+      runningHold_ = &FPromoHold;
       AtualizaPromo();
     } else if (closingDue(Settings, now) && FClosingHold.allows(now)) {
-      failureHold = &FClosingHold;
+      runningHold_ = &FClosingHold;
       FechamentoCaixaVarenta();
     } else {
       EnviarVendasVarenta();
@@ -93,7 +86,7 @@ void TSrvVarenta::VarentaTimerTimer() {
     rearm(kAfterTask);
   } catch (const std::exception& e) {
     const std::string text = errorTypeName(e) + " - " + e.what();
-    const bool network = isNetworkFailure(text);
+    const bool network = nameNotResolved(e);
     // A failure never shortens a pause this tick already set (the internet's, when its line could
     // not be written).
     const DateTime pauseEnd = now + options_.scaled(network ? kNetworkPause : kFailurePause);
@@ -102,7 +95,7 @@ void TSrvVarenta::VarentaTimerTimer() {
       restForNetwork_ = network;
     }
     // A name that does not resolve pauses everything alike; it says nothing of the task.
-    if (failureHold && !network) failureHold->hold(now);
+    if (runningHold_ && !network) runningHold_->hold(now);
     rearm(kAfterAnyOtherTick);
     DoSaveLog("ERRO no Timer: " + text);
     if (network) DoSaveLog("Rede/DNS falhou (12007). Pausando por 15 minutos.");
@@ -167,7 +160,7 @@ void TSrvVarenta::updateClientContext() {
 
 // The tasks are carried out by their subsystems.
 void TSrvVarenta::VerificaReenvio() {
-  varenta::VerificaReenvio({taskContext(), random_, FResendHold});
+  varenta::VerificaReenvio({taskContext(), random_, FResendHold, FResendMemory});
 }
 void TSrvVarenta::AtualizaPromo() {
   varenta::AtualizaPromo({taskContext(), FPromoHold});
@@ -181,11 +174,17 @@ void TSrvVarenta::EnviarVendasVarenta() {
 }
 
 void TSrvVarenta::FechamentoCaixaVarenta() {
-  varenta::FechamentoCaixaVarenta({taskContext(), [this] { EnviarVendasVarenta(); }, FClosingHold});
+  // Once handed over, a failure is the sale export's, and holds nothing.
+  varenta::FechamentoCaixaVarenta({taskContext(),
+                                   [this] {
+                                     runningHold_ = nullptr;
+                                     EnviarVendasVarenta();
+                                   },
+                                   FClosingHold});
 }
 
 void TSrvVarenta::ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal) {
-  varenta::ReenviaCaixaVarenta(taskContext(), DataCaixa, Terminal);
+  varenta::resendOwedClosing(taskContext(), DataCaixa, Terminal);
 }
 
 }  // namespace varenta

@@ -230,6 +230,27 @@ TEST_F(CycleTest, ChoosesTheFirstDueTaskWithStrictComparisons) {
       {"closing mark is today", kNow, [](VarentaSettings& m) { m.ultCaixa = kToday; }, "EnviarVendasVarenta"},
       {"closing mark a millisecond before today", kNow,
        [](VarentaSettings& m) { m.ultCaixa = kToday - milliseconds(1); }, "FechamentoCaixaVarenta"},
+      // The import's and the poll's marks are the database's time, compared with the database's now
+      // whichever clock is ahead: just imported and polled by the database's clock, nothing is due.
+      {"service three hours ahead, just imported and polled", kToday + hours(23) + minutes(30),
+       [](VarentaSettings& m) {
+         m.databaseClockAhead = -hours(3);
+         m.verificaPromo = m.verificaReenvio = kToday + hours(20) + minutes(29);
+       },
+       "EnviarVendasVarenta"},
+      {"service three hours behind, import 61 minutes old by the database", kNow,
+       [](VarentaSettings& m) {
+         m.databaseClockAhead = hours(3);
+         m.verificaPromo = kNow + hours(3) - minutes(61);
+       },
+       "AtualizaPromo"},
+      {"service three hours behind, polled yesterday by the database", kToday + hours(22),
+       [](VarentaSettings& m) {
+         m.databaseClockAhead = hours(3);
+         m.verificaPromo = kToday + hours(25);
+         m.verificaReenvio = kToday + hours(23);
+       },
+       "VerificaReenvio"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

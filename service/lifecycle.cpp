@@ -3,8 +3,8 @@
 #include <future>
 #include <thread>
 
-#include "service/journal.h"
 #include "service/srv_varenta.h"
+#include "servicelog/journal.h"
 
 namespace varenta {
 

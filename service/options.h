@@ -28,10 +28,10 @@ struct ServiceOptions {
   std::chrono::milliseconds stopPatience{10000};
 
   // The firewall steps when the service begins to run; the program gives the platform's own
-  // (service/firewall.h), tests none.
+  // (host/firewall.h), tests none.
   std::function<void()> openHostFirewall;
 
-  // Where the service shows its status line (service/status_line.h): the program gives the service
+  // Where the service shows its status line (operator/status_line.h): the program gives the service
   // manager's, where it has one; tests a recorder or none.
   std::function<void(const std::string&)> reportStatus;
 

@@ -35,6 +35,10 @@ ProbeHost parseEntry(std::string_view entry) {
 
 }  // namespace
 
+int probePort(const ProbeHost& host, bool useHttps) {
+  return host.port != 0 ? host.port : (useHttps ? 443 : 80);
+}
+
 std::vector<ProbeHost> defaultProbeHosts() {
   return {
       {"www.google.com", 0}, {"www.microsoft.com", 0}, {"www.cloudflare.com", 0}, {"www.wikipedia.org", 0}};

@@ -12,10 +12,10 @@
 namespace varenta {
 namespace {
 
-// Name resolution, connecting, sending and receiving may each take up to this long. libcurl bounds
-// resolving and connecting (TLS handshake included) together; a ReadTimeout bounds the silence
-// while sending and after the request went out, so an answer must begin within this time of it.
-constexpr long kStepTimeoutMs = 2000;
+// libcurl bounds resolving and connecting (TLS handshake included) together by the step's time-out;
+// a ReadTimeout bounds the silence while sending and after the request went out, so an answer must
+// begin within a step's time of it.
+constexpr long kStepTimeoutMs = kProbeStepTimeout.count();
 // A host that trickles its answer byte by byte is still no sign of a working link.
 constexpr long kAttemptTimeoutMs = 3 * kStepTimeoutMs;  // connect, send, receive
 
@@ -37,12 +37,12 @@ bool TestUrl(const ProbeHost& host, bool useHttps) {
   if (!curl) return false;
   // Without extra headers: curl would otherwise add "Accept: */*".
   std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, "Accept:"));
-  const int port = host.port != 0 ? host.port : (useHttps ? 443 : 80);
+  const int port = probePort(host, useHttps);
   const std::string url = (useHttps ? "https://" : "http://") + host.name + ":" + std::to_string(port) + "/";
   CURL* c = curl.get();
   curl_easy_setopt(c, CURLOPT_URL, url.c_str());
   curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
-  curl_easy_setopt(c, CURLOPT_USERAGENT, "Durelco");
+  curl_easy_setopt(c, CURLOPT_USERAGENT, kProbeUserAgent);
   curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
   curl_easy_setopt(c, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(c, CURLOPT_PROXY, "");  // direct, whatever http_proxy and friends say
@@ -52,7 +52,7 @@ bool TestUrl(const ProbeHost& host, bool useHttps) {
   // A name the resolver never answers fails with the connect time-out; without this, libcurl would
   // still wait for the resolver before returning.
   curl_easy_setopt(c, CURLOPT_QUICK_EXIT, 1L);
-  ReadTimeout readTimeout(c, std::chrono::milliseconds(kStepTimeoutMs));
+  ReadTimeout readTimeout(c, kProbeStepTimeout);
   curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, kAttemptTimeoutMs);
   curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 0L);
   curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 0L);

@@ -6,8 +6,8 @@
 namespace varenta {
 namespace {
 
-// Name resolution, connecting, sending and receiving may each take up to this long.
-constexpr int kStepTimeoutMs = 2000;
+// WinHTTP's four time-outs and the wait for the answer's head, each the step's time-out.
+constexpr int kStepTimeoutMs = kProbeStepTimeout.count();
 
 // Ignore an unknown certificate authority, a certificate outside its validity dates and one issued
 // for another name: any TLS peer counts as an answer.
@@ -24,12 +24,12 @@ bool setNumber(HINTERNET handle, DWORD option, DWORD value) {
 
 bool TestUrl(const ProbeHost& host, bool useHttps) {
   // Declared in this order, the request is closed first, then the connection, then the session.
-  const WinHttpHandle session(WinHttpOpen(L"Durelco", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                          WINHTTP_NO_PROXY_BYPASS, 0));
+  const WinHttpHandle session(WinHttpOpen(widen(kProbeUserAgent).c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY,
+                                          WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session ||
       !WinHttpSetTimeouts(session.get(), kStepTimeoutMs, kStepTimeoutMs, kStepTimeoutMs, kStepTimeoutMs))
     return false;
-  const auto port = static_cast<INTERNET_PORT>(host.port != 0 ? host.port : (useHttps ? 443 : 80));
+  const auto port = static_cast<INTERNET_PORT>(probePort(host, useHttps));
   const WinHttpHandle connection(WinHttpConnect(session.get(), widen(host.name).c_str(), port, 0));
   if (!connection) return false;
   const WinHttpHandle request(WinHttpOpenRequest(connection.get(), L"HEAD", L"/", nullptr, WINHTTP_NO_REFERER,

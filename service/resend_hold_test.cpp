@@ -48,15 +48,16 @@ using Strings = std::vector<std::string>;
 TEST(ResendHold, APollAnsweredWithoutJsonWaitsAnHourWhileSalesAreExported) {
   testing::TestDatabase db;
   StandIn standIn;
-  // Only the resend poll is due at 09:00 besides the sales: promotions are not due before 10:30 and
-  // the closings are up to date.
+  // Only the resend poll is due at 09:00 besides the sales: promotions, imported by the database's
+  // clock 30 minutes ahead of its now, are not due in the hour the test goes through, and the
+  // closings are up to date.
   db.exec(
       "insert into padrao (codigo, cgc, varenta_url1, varenta_usuario, varenta_senha, varenta_idempresa, "
       "varenta_datainicio, varenta_verificareenvio, varenta_verificapromo, varenta_ultcaixa) values (1, '1', "
       "'" +
       standIn.baseUrl() +
-      "', 'varenta', 'varenta', '12', '2024-06-01', '2024-06-19 08:00:00', '2024-06-20 09:30:00', "
-      "'2024-06-20')");
+      "', 'varenta', 'varenta', '12', '2024-06-01', '2024-06-19 08:00:00', dateadd(30 minute to "
+      "current_timestamp), '2024-06-20')");
   db.exec(
       "insert into vendas (sequencial, venda, data, hora, codigoproduto, quantidade, precounitario, "
       "subtotal, "

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "api/varenta_client.h"
 #include "base/clock.h"
@@ -18,12 +19,13 @@
 #include "base/log.h"
 #include "base/not_before.h"
 #include "base/timer.h"
+#include "closing/resend_memory.h"
+#include "operator/backlog.h"
+#include "operator/status_line.h"
 #include "sales/pseudo_random.h"
-#include "service/backlog.h"
-#include "service/error_lines.h"
 #include "service/options.h"
-#include "service/status_line.h"
 #include "service/timer_loop.h"
+#include "servicelog/error_lines.h"
 #include "storedb/ini_conn.h"
 #include "tasks/task_context.h"
 
@@ -75,7 +77,8 @@ class TSrvVarenta {
   virtual void AtualizaPromo();
   virtual void FechamentoCaixaVarenta();
   virtual void EnviarVendasVarenta();
-  // Sends the closing of day `DataCaixa` again, for register `Terminal` (every register when empty).
+  // Sends the closing of day `DataCaixa` again, for register `Terminal`, after a late cancellation;
+  // what the cloud does not judge stays owed through the closing mark.
   void ReenviaCaixaVarenta(DateTime DataCaixa, const std::string& Terminal);
 
   void DoSaveLog(std::string_view message) { log_.DoSaveLog(message); }
@@ -103,6 +106,8 @@ class TSrvVarenta {
   NotBefore FResendHold;
   NotBefore FPromoHold;
   NotBefore FClosingHold;
+  // What the resend poll answered since it last stored its mark (see ResendMemory).
+  ResendMemory FResendMemory;
   // The store database objects (created by IniConn, released by ServiceStop), the connection
   // helper and where the last connection step found the database.
   StoreDb Db;
@@ -131,6 +136,9 @@ class TSrvVarenta {
   StatusLine status_;
   // What the status line tells of the cycle: why it rests, and the waiting work as last counted.
   bool restForNetwork_ = false;
+  // The hold of the task this tick runs, when it is one above the sale export; none once the
+  // closing has handed over to the sale export.
+  NotBefore* runningHold_ = nullptr;
   std::optional<Backlog> backlog_;
   std::optional<std::chrono::steady_clock::time_point> lastCount_;
   TimerLoop loop_;

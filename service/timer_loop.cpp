@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "service/journal.h"
+#include "servicelog/journal.h"
 
 namespace varenta {
 

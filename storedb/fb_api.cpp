@@ -27,17 +27,46 @@ std::string describe(const Firebird::FbException& error) {
   return message;
 }
 
-void raise(const Firebird::FbException& error) {
-  throw EDatabaseError(describe(error));
-}
+namespace {
 
-bool linkBroken(const Firebird::FbException& error) {
+// Whether any of the error codes of `error` is one that `matches` picks.
+template <class Matches>
+bool anyCode(const Firebird::FbException& error, Matches matches) {
   const ISC_STATUS* v = error.getStatus()->getErrors();
   // The vector is a list of (kind, value) entries, three words long for a counted string; error
   // codes follow isc_arg_gds.
-  for (; v[0] != isc_arg_end; v += v[0] == isc_arg_cstring ? 3 : 2) {
-    if (v[0] != isc_arg_gds) continue;
-    switch (v[1]) {
+  for (; v[0] != isc_arg_end; v += v[0] == isc_arg_cstring ? 3 : 2)
+    if (v[0] == isc_arg_gds && matches(v[1])) return true;
+  return false;
+}
+
+// The codes of a value the database cannot take or give: the rows that hold it fail every time.
+bool valueFault(const Firebird::FbException& error) {
+  return anyCode(error, [](ISC_STATUS code) {
+    switch (code) {
+      case isc_arith_except:  // an overflow, a division by zero, a string too long for its target
+      case isc_convert_error:
+      case isc_string_truncation:
+      case isc_numeric_out_of_range:
+      case isc_malformed_string:
+      case isc_transliteration_failed:
+      case isc_date_range_exceeded:
+        return true;
+      default:
+        return false;
+    }
+  });
+}
+
+}  // namespace
+
+void raise(const Firebird::FbException& error) {
+  throw EDatabaseError(describe(error), valueFault(error));
+}
+
+bool linkBroken(const Firebird::FbException& error) {
+  return anyCode(error, [](ISC_STATUS code) {
+    switch (code) {
       case isc_network_error:
       case isc_net_read_err:
       case isc_net_write_err:
@@ -47,10 +76,9 @@ bool linkBroken(const Firebird::FbException& error) {
       case isc_att_shutdown:
         return true;
       default:
-        break;
+        return false;
     }
-  }
-  return false;
+  });
 }
 
 }  // namespace varenta::fb

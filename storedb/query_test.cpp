@@ -229,6 +229,33 @@ TEST_F(QueryTest, DatabaseErrorsCarryTheServersText) {
   EXPECT_EQ(q.field("v").asInteger(), 1);
 }
 
+// A value the database refuses (it fails the same rows every time) is told from the failures that
+// say nothing of the rows: a statement the database cannot run, a link that broke.
+TEST_F(QueryTest, ARefusedValueIsToldFromOtherFailures) {
+  const struct {
+    const char* sql;
+    bool valueFault;
+  } cases[] = {
+      {"select cast('ABC' as integer) as v from rdb$database", true},
+      {"select cast('2024-02-30' as date) as v from rdb$database", true},
+      {"select cast(99999999999 as integer) as v from rdb$database", true},
+      {"select 1 / 0 as v from rdb$database", true},
+      {"select cast('ABCDEF' as varchar(3)) as v from rdb$database", true},
+      {"select x from no_such_table", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sql);
+    Query q(connection_);
+    q.setSql(c.sql);
+    try {
+      q.open();
+      ADD_FAILURE() << "no error";
+    } catch (const EDatabaseError& e) {
+      EXPECT_EQ(e.valueFault(), c.valueFault) << e.message();
+    }
+  }
+}
+
 // A task's renew keeps the link it finds, and attaches anew only when the link is an hour old, when
 // a statement on it failed, or when it is closed.
 TEST_F(QueryTest, RenewKeepsTheLinkUntilItIsOldOrAStatementFailed) {

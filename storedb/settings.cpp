@@ -20,6 +20,8 @@ constexpr const char* kLoadSql =
     "null "
     "and coalesce(p.cgc, '') <> '' ";
 
+constexpr const char* kDatabaseNowSql = "select current_timestamp as agora from rdb$database";
+
 constexpr const char* kAdjustSql = "update padrao set varenta_datainicio = :varenta_datainicio";
 
 class TimerOffWhileLoading {
@@ -64,6 +66,11 @@ void GetCredenciaisVarenta(const SettingsLoad& load) {
     s.idLocal = q.field("varenta_idlocal").asString();
     s.dataInicio = q.field("varenta_datainicio").asDateTime();
     s.cnpj = q.field("cnpj").asString();
+
+    q.clearSql();
+    q.setSql(kDatabaseNowSql);
+    q.open();
+    s.databaseClockAhead = q.field("agora").asDateTime() - load.clock.now();
 
     // Sales older than two months are never sent: the start date follows today, two calendar
     // months behind (the month's last day when it is shorter).

@@ -1,6 +1,7 @@
 #pragma once
 // The integration settings and sync marks of the company row of `padrao`, and their load.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -31,6 +32,13 @@ struct VarentaSettings {
   DateTime ultCaixa;                 // varenta_ultcaixa: the next day to close
   DateTime verificaPromo;            // varenta_verificapromo: the last promotion import
   DateTime verificaReenvio;          // varenta_verificareenvio: the last resend poll
+
+  // How far the database server's clock is ahead of the service's (behind when negative), as the
+  // last load measured it. The import's and the poll's marks are the database's current time
+  // when they were stored; they are compared with the database's now, never with the service's
+  // (a host in another time zone, a clock set wrong).
+  std::chrono::milliseconds databaseClockAhead{0};
+  DateTime databaseNow(DateTime now) const { return now + databaseClockAhead; }
 };
 
 struct SettingsLoad {
@@ -41,7 +49,8 @@ struct SettingsLoad {
   ServiceLog& log;
 };
 
-// Reloads every setting and mark on a renewed connection (statement handle 1) and moves a
+// Reloads every setting and mark on a renewed connection (statement handle 1), measures the
+// database's clock against the service's (databaseClockAhead), and moves a
 // start date older than two calendar months before today up to that day, in memory and in
 // `padrao`. Any failure is logged and leaves the values not yet reached as they were; nothing is
 // thrown but what the log itself throws. The cycle timer is off while it runs and on after it.

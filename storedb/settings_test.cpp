@@ -83,6 +83,23 @@ TEST_F(SettingsTest, AllMarksNullTakeTheirDefaultsAndTheStartDateMovesUp) {
   EXPECT_GE(now - settings_.verificaReenvio, std::chrono::hours(24));
 }
 
+// The load measures how far the database's clock is from the service's, in both directions (a host
+// in another time zone than the server, a clock set wrong), so that marks the database wrote are
+// compared with its own now.
+TEST_F(SettingsTest, TheDatabasesClockIsMeasuredAgainstTheServices) {
+  db().exec("insert into padrao (codigo, cgc) values (1, '12.345.678/0001-90')");
+  Query q(db().connection());
+  q.setSql("select current_timestamp as now from rdb$database");
+  for (const auto skew : {std::chrono::hours(3), -std::chrono::hours(3), std::chrono::hours(0)}) {
+    SCOPED_TRACE(skew.count());
+    q.open();
+    clock_.set(q.field("now").asDateTime() + skew);
+    GetCredenciaisVarenta({store_, settings_, timer_, clock_, log_});
+    EXPECT_LE(settings_.databaseClockAhead, -skew + std::chrono::seconds(5));
+    EXPECT_GE(settings_.databaseClockAhead, -skew - std::chrono::seconds(5));
+  }
+}
+
 TEST_F(SettingsTest, StartDateIsKeptOnlyWhenNotOlderThanTwoCalendarMonths) {
   struct Case {
     DateTime today;

@@ -112,6 +112,15 @@ std::string mergedSlashes(const std::string& path) {
   return merged;
 }
 
+// A forced Location, "{target}" standing for the request's own target (path and query as sent).
+std::string located(std::string location, const std::string& target) {
+  const std::string placeholder = "{target}";
+  for (std::size_t at = location.find(placeholder); at != std::string::npos;
+       at = location.find(placeholder, at + target.size()))
+    location.replace(at, placeholder.size(), target);
+  return location;
+}
+
 }  // namespace
 
 CloudStandIn::CloudStandIn(StandInConfig config) : config_(std::move(config)), journal_(config_.journalFile) {
@@ -173,7 +182,7 @@ void CloudStandIn::handle(const httplib::Request& request, httplib::Response& re
 bool CloudStandIn::respond(const std::string& path, const std::string& query, const httplib::Request& request,
                            httplib::Response& response) {
   StandInForcing forcing;
-  if (takeForcing(forcing)) {
+  if (takeForcing(request.method, path, forcing)) {
     if (forcing.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(forcing.delayMs));
     if (forcing.close) {
       // The headers promise a body that never comes: the client sees the connection break.
@@ -183,7 +192,8 @@ bool CloudStandIn::respond(const std::string& path, const std::string& query, co
     }
     if (forcing.status != 0) {
       response.status = forcing.status;
-      if (!forcing.location.empty()) response.set_header("Location", forcing.location);
+      if (!forcing.location.empty())
+        response.set_header("Location", located(forcing.location, request.target));
       std::string body = forcing.body;
       std::string type = kJson;
       if (!forcing.contentType.empty()) {
@@ -237,6 +247,9 @@ void CloudStandIn::control(const std::string& path, const httplib::Request& requ
   forcing.body = text("body");
   forcing.location = text("location");
   forcing.contentType = text("contentType");
+  forcing.method = text("method");
+  forcing.pathContains = text("pathContains");
+  forcing.forMs = integer("forMs");
   try {
     encodeFor(forcing.contentType, forcing.body);
   } catch (const EConvertError& error) {
@@ -246,12 +259,17 @@ void CloudStandIn::control(const std::string& path, const httplib::Request& requ
   }
   forcing_ = forcing;
   forcing_active_ = true;
+  forcing_ends_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(forcing.forMs);
   response.set_content("{}", kJson);
 }
 
-bool CloudStandIn::takeForcing(StandInForcing& forcing) {
+bool CloudStandIn::takeForcing(const std::string& method, const std::string& path, StandInForcing& forcing) {
   std::lock_guard lock(mutex_);
+  if (forcing_active_ && forcing_.forMs > 0 && std::chrono::steady_clock::now() >= forcing_ends_)
+    forcing_active_ = false;
   if (!forcing_active_) return false;
+  if (!forcing_.method.empty() && method != forcing_.method) return false;
+  if (!forcing_.pathContains.empty() && path.find(forcing_.pathContains) == std::string::npos) return false;
   forcing = forcing_;
   if (forcing_.times > 0 && --forcing_.times == 0) forcing_active_ = false;
   return true;

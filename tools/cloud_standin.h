@@ -15,7 +15,8 @@
 // Control requests, never journaled: POST /standin/force with a JSON object that changes how the
 // next requests are answered, and POST /standin/reset that ends it:
 //   {"status":503}            answer with that status (the body "body" when given)
-//   {"status":307,"location":"/x"}  the same, with that Location header (a redirect)
+//   {"status":307,"location":"/x"}  the same, with that Location header (a redirect); "{target}" in
+//                             it stands for the request's own path and query ("{target}": to itself)
 //   {"status":200,"body":"ação","contentType":"text/plain; charset=ISO-8859-1"}  the body in the
 //                             character set the content type names, with that Content-Type
 //   {"status":200,"body":"[","repeat":N}  with a status: the body N times over
@@ -24,9 +25,14 @@
 //   {"delayMs":3000}          wait before answering
 //   {"close":true}            send the headers, then close the connection in the middle of the body
 //   {"times":2}               only for the next two requests (by default until reset)
+//   {"forMs":2000}            only for the next two seconds
+//   {"method":"POST"}         only requests of that method ("GET": the lists; a probe's HEAD never)
+//   {"pathContains":"/cajas/2/"}  only requests whose path holds that text
+// A request the filters pass over is answered as usual and does not count towards "times".
 
 #include <httplib.h>
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,7 +61,7 @@ class CloudStandIn {
   bool respond(const std::string& path, const std::string& query, const httplib::Request& request,
                httplib::Response& response);
   void control(const std::string& path, const httplib::Request& request, httplib::Response& response);
-  bool takeForcing(StandInForcing& forcing);
+  bool takeForcing(const std::string& method, const std::string& path, StandInForcing& forcing);
   void answer(const std::string& path, const std::string& query, const httplib::Request& request,
               httplib::Response& response);
   void answerPost(const std::string& kind, const httplib::Request& request, httplib::Response& response);
@@ -67,6 +73,7 @@ class CloudStandIn {
   std::mutex mutex_;
   StandInForcing forcing_;
   bool forcing_active_ = false;
+  std::chrono::steady_clock::time_point forcing_ends_{};  // when forMs is set
   long last_lote_ = 0;
 };
 

@@ -104,6 +104,9 @@ std::vector<JournalEntry> readJournal(const std::filesystem::path& file) {
   }
   std::map<int, std::size_t> at;  // id -> its entry
   for (std::string line; std::getline(in, line);) {
+    // A last line without its line end is still being written (a long one goes out in several
+    // writes): it is not an entry yet.
+    if (in.eof()) break;
     rapidjson::Document document;
     document.Parse(line.data(), line.size());
     if (document.HasParseError() || !document.IsObject())

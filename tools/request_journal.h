@@ -40,8 +40,8 @@ class RequestJournal {
   std::filesystem::path file_;
 };
 
-// Every entry of a journal file, in order; throws EInOutError when it cannot be read or a line is
-// not an entry.
+// Every entry of a journal file, in order (a last line still being written left out); throws
+// EInOutError when it cannot be read or a line is not an entry.
 std::vector<JournalEntry> readJournal(const std::filesystem::path& file);
 
 }  // namespace varenta

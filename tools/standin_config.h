@@ -20,6 +20,11 @@ struct StandInForcing {
   int trickleMs = 0;     // chunked, one byte every this many milliseconds
   bool close = false;
   int times = 0;  // 0: until reset
+  // Which requests it takes (the others are answered as usual, and not counted in `times`): those
+  // of this method only ("POST" the posts, "GET" the lists), and those whose path holds this text.
+  std::string method{};
+  std::string pathContains{};
+  int forMs = 0;  // it ends this many milliseconds after it was set (0: no end in time)
 };
 
 struct StandInConfig {

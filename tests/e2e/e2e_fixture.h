@@ -70,8 +70,9 @@ class EndToEndTest : public ::testing::Test {
 };
 
 // Watches a run from beside it: every few hundred milliseconds it reads the marks, then the
-// journal, and notes every mark that claims a post the stand-in never received, and every mark
-// that went back.
+// journal, and notes every mark that claims a post the stand-in never received, and a sale or
+// cancellation mark that went back (the closing mark goes back to the day whose closing a late
+// cancellation owes).
 class MarkWatch {
  public:
   MarkWatch(const testing::TestDatabase& db, const StandIn& standIn, const Store& store,

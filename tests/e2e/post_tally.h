@@ -1,8 +1,12 @@
 #pragma once
 // The tally of what reached the stand-in against what was expected: every movement or closing the
 // journal holds is matched to the expected post with the same endpoint, register and exact text.
-// Expected posts the stand-in never accepted (answered 2xx) are missing; journaled posts that match nothing
-// are unexpected; an expected post that came more often than expected counts its extra copies (duplicates).
+// Expected posts the stand-in never accepted (answered 2xx) are missing, unless it answered them 413 (too
+// large: the cloud's verdict, which moves the mark); journaled posts that match nothing are unexpected;
+// an expected post that came more often than expected counts its extra copies (duplicates), and one
+// the stand-in accepted more often than expected is noted with where each accepted copy stands.
+// The closing a late cancellation owes counts as delivered by a further accepted copy of that day's
+// closing in the closing export's form (the closing mark brought back to that day sends it so).
 
 #include <string>
 #include <vector>
@@ -18,10 +22,16 @@ struct PostTally {
     const ExpectedPost* post;
     int times;
   };
-  int posts = 0;                             // movements and closings in the journal
-  std::vector<const ExpectedPost*> missing;  // never accepted, in expected order
-  std::vector<std::string> unexpected;       // "<register> <endpoint>: <body>"
-  std::vector<Extra> extras;                 // in expected order
+  int posts = 0;  // movements and closings in the journal
+  struct AcceptedAgain {
+    const ExpectedPost* post;
+    std::vector<std::size_t> acceptedAt;  // the accepted copies' positions in the journal, in order
+  };
+  std::vector<const ExpectedPost*> missing;   // never accepted nor refused as too large, in expected order
+  std::vector<const ExpectedPost*> tooLarge;  // never accepted, answered 413
+  std::vector<std::string> unexpected;        // "<register> <endpoint>: <body>"
+  std::vector<Extra> extras;                  // in expected order
+  std::vector<AcceptedAgain> acceptedAgain;   // accepted more often than expected, in expected order
   int duplicates() const;
   int duplicatesOf(Phase phase) const;
 };

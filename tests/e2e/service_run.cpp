@@ -57,6 +57,13 @@ int ServiceRun::stop(int patienceSeconds) {
   return status_;
 }
 
+void ServiceRun::kill() {
+  if (!running()) return;
+  process_->kill();
+  status_ = process_->wait();
+  process_.reset();
+}
+
 std::vector<std::string> logMessages(const std::string& path) {
   static const std::regex stamp(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
   std::vector<std::string> messages;

@@ -36,6 +36,8 @@ class ServiceRun {
   // Stops it and waits for the end (killing it after `patienceSeconds`); the exit status, or on
   // Linux 128 + the signal that ended it.
   int stop(int patienceSeconds = 30);
+  // Ends the program at once, as a crash or a power cut would, and waits for it.
+  void kill();
   std::int64_t pid() const { return process_ ? process_->id() : 0; }
 
   const std::string& directory() const { return dir_; }

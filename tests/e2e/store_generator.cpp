@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "storedb/query.h"
+#include "tests/e2e/seeded_random.h"
 
 namespace varenta::e2e {
 namespace {
@@ -15,29 +16,6 @@ using std::chrono::days;
 using std::chrono::hours;
 using std::chrono::minutes;
 using std::chrono::seconds;
-
-// SplitMix64: the same numbers from the same seed on every platform and library.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-  bool chance(int percent) { return below(100) < percent; }
-  std::string digits(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += static_cast<char>('0' + below(10));
-    if (text[0] == '0') text[0] = '1';
-    return text;
-  }
-
- private:
-  std::uint64_t state_;
-};
 
 Decimal money(std::int64_t cents) {
   return Decimal::fromUnits(cents * 100);
@@ -154,7 +132,7 @@ constexpr std::array<KindEntry, 18> kKinds{{
     {Kind::Unlisted, "cash, article not in produtos", 1},
 }};
 
-const KindEntry& drawKind(Random& random) {
+const KindEntry& drawKind(SeededRandom& random) {
   int total = 0;
   for (const KindEntry& k : kKinds) total += k.weight;
   int at = random.below(total);
@@ -456,7 +434,7 @@ class Generator {
   }
 
   const StoreRecipe& recipe_;
-  Random random_;
+  SeededRandom random_;
   Store store_;
   int sequencial_ = 0;
   std::map<int, int> coo_;

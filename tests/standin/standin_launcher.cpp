@@ -32,6 +32,9 @@ void StandIn::force(const StandInForcing& forcing) const {
   writer.key("trickleMs").integer(forcing.trickleMs);
   writer.key("close").boolean(forcing.close);
   writer.key("times").integer(forcing.times);
+  writer.key("method").string(forcing.method);
+  writer.key("pathContains").string(forcing.pathContains);
+  writer.key("forMs").integer(forcing.forMs);
   writer.endObject();
   control("/standin/force", writer.text());
 }

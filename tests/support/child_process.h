@@ -28,12 +28,12 @@ class ChildProcess {
   int wait();
   // Asks for a stop and waits for the end, killing it after `patience`; the exit status.
   int stop(std::chrono::seconds patience = std::chrono::seconds(30));
+  // Ends it at once (SIGKILL, TerminateProcess) and waits for the end.
+  void kill();
   // The process's id (on Linux, the one /proc knows it by).
   std::int64_t id() const { return id_; }
 
  private:
-  void kill();
-
   std::int64_t id_ = 0;
   std::intptr_t handle_ = 0;  // Windows: the process handle
   bool ended_ = false;

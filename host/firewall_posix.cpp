@@ -1,0 +1,7 @@
+#include "host/firewall.h"
+
+namespace varenta {
+
+void openHostFirewall() {}
+
+}  // namespace varenta

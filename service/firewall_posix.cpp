@@ -1,7 +1,0 @@
-#include "service/firewall.h"
-
-namespace varenta {
-
-void openHostFirewall() {}
-
-}  // namespace varenta
