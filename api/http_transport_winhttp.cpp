@@ -25,12 +25,67 @@ namespace {
 
 // What one request learns through WinHTTP's status callback while WinHttpSendRequest runs.
 struct RequestWatch {
+  RequestWatch(const TransportSettings& s, bool isSecure, std::chrono::steady_clock::time_point by)
+      : settings(s), secure(isSecure), connectBy(by) {}
+
   const TransportSettings& settings;
   bool secure;
   bool nameResolved = false;  // the exchange got past the name, to connecting at least
   bool requestSent = false;
   bool certificateRefused = false;  // the request handle was closed in the callback for it
+  DWORD secureFailure = 0;          // WinHTTP's WINHTTP_CALLBACK_STATUS_FLAG_* for a TLS failure
+
+  // WinHTTP gives name resolution a time-out and connecting another, and may start the connect
+  // time-out again for each address a name resolves to; the promise is one bound for reaching the
+  // server, resolution included. Each connect is given what is left of it.
+  std::chrono::steady_clock::time_point connectBy;
 };
+
+// What WinHTTP's secure-failure flags say, in words: the reasons a certificate or the secure
+// channel was refused.
+std::string secureFailureReasons(DWORD flags) {
+  static const struct {
+    DWORD flag;
+    const char* reason;
+  } reasons[] = {
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED, "the certificate was revoked"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA, "the certificate's root is not trusted"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID, "the certificate names another host"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID, "the certificate has expired or is not yet valid"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT, "the certificate is invalid"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE, "the certificate is not for a server"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED, "the certificate's revocation could not be checked"},
+      {WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR, "the secure channel failed"},
+  };
+  std::string text;
+  for (const auto& r : reasons)
+    if (flags & r.flag) text += (text.empty() ? "" : "; ") + std::string(r.reason);
+  return text;
+}
+
+// The same reasons where WinHTTP names one by its error code instead.
+DWORD secureFailureFlagOf(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+      return WINHTTP_CALLBACK_STATUS_FLAG_CERT_REVOKED;
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+      return WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA;
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+      return WINHTTP_CALLBACK_STATUS_FLAG_CERT_CN_INVALID;
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+      return WINHTTP_CALLBACK_STATUS_FLAG_CERT_DATE_INVALID;
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+      return WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CERT;
+    case ERROR_WINHTTP_SECURE_CERT_WRONG_USAGE:
+      return WINHTTP_CALLBACK_STATUS_FLAG_CERT_WRONG_USAGE;
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+      return WINHTTP_CALLBACK_STATUS_FLAG_CERT_REV_FAILED;
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+      return WINHTTP_CALLBACK_STATUS_FLAG_SECURITY_CHANNEL_ERROR;
+    default:
+      return 0;
+  }
+}
 
 // The shared table's code for a failure WinHTTP reports. Wine reports a few failures with the
 // socket's own code (a time-out as 10060) or a TLS failure as a failed channel (12157) where
@@ -99,10 +154,18 @@ std::string windowsText(DWORD error) {
 
 // A failure as the operator should read it: as on Linux, a name still being resolved when its time
 // ran out is a name that does not resolve, and a certificate our own check refused is a TLS failure.
+// A TLS failure keeps the system's text, "(12175) A security error occurred", and adds what
+// WinHTTP said was wrong.
 ERestError failure(DWORD error, bool requestSent, const RequestWatch* watch = nullptr) {
-  if (watch != nullptr && watch->certificateRefused) return transportFailure(kErrorSecureFailure, false);
+  if (watch != nullptr && watch->certificateRefused)
+    return transportFailure(kErrorSecureFailure, false,
+                            secureFailureReasons(WINHTTP_CALLBACK_STATUS_FLAG_INVALID_CA));
   int code = codeOf(error);
   if (code == kErrorTimeout && watch != nullptr && !watch->nameResolved) code = kErrorNameNotResolved;
+  if (code == kErrorSecureFailure)
+    return transportFailure(
+        code, requestSent,
+        secureFailureReasons((watch != nullptr ? watch->secureFailure : 0) | secureFailureFlagOf(error)));
   return transportFailure(code, requestSent, code == kErrorInternal ? windowsText(error) : "");
 }
 
@@ -156,14 +219,34 @@ bool vouchedFor(HINTERNET request, const TransportSettings& settings) {
   return trusted;
 }
 
-void CALLBACK onStatus(HINTERNET request, DWORD_PTR context, DWORD status, void*, DWORD) {
+bool setNumber(HINTERNET handle, DWORD option, DWORD value) {
+  return WinHttpSetOption(handle, option, &value, sizeof value);
+}
+
+// The connect about to start may take what is left of the bound for reaching the server (a
+// millisecond at least: zero would mean no limit).
+void connectWithinBound(HINTERNET request, const RequestWatch& watch) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(watch.connectBy -
+                                                                          std::chrono::steady_clock::now());
+  setNumber(request, WINHTTP_OPTION_CONNECT_TIMEOUT,
+            static_cast<DWORD>(std::max<std::int64_t>(1, left.count())));
+}
+
+void CALLBACK onStatus(HINTERNET request, DWORD_PTR context, DWORD status, void* information, DWORD length) {
   if (context == 0) return;
   RequestWatch& watch = *reinterpret_cast<RequestWatch*>(context);
   switch (status) {
     case WINHTTP_CALLBACK_STATUS_NAME_RESOLVED:
     case WINHTTP_CALLBACK_STATUS_CONNECTING_TO_SERVER:
+      watch.nameResolved = true;
+      connectWithinBound(request, watch);
+      break;
     case WINHTTP_CALLBACK_STATUS_CONNECTED_TO_SERVER:
       watch.nameResolved = true;
+      break;
+    case WINHTTP_CALLBACK_STATUS_SECURE_FAILURE:
+      if (information != nullptr && length >= sizeof(DWORD))
+        watch.secureFailure = *static_cast<DWORD*>(information);
       break;
     case WINHTTP_CALLBACK_STATUS_SENDING_REQUEST:
       // The connection stands, TLS included, and nothing has been sent yet: the moment to refuse a
@@ -180,10 +263,6 @@ void CALLBACK onStatus(HINTERNET request, DWORD_PTR context, DWORD status, void*
     default:
       break;
   }
-}
-
-bool setNumber(HINTERNET handle, DWORD option, DWORD value) {
-  return WinHttpSetOption(handle, option, &value, sizeof value);
 }
 
 std::optional<std::wstring> header(HINTERNET request, DWORD info) {
@@ -239,23 +318,25 @@ HopAnswer perform(HINTERNET session, const HttpRequest& request, const Hop& hop,
     throw failure(GetLastError(), false);
   if (WinHttpSetStatusCallback(h, onStatus,
                                WINHTTP_CALLBACK_FLAG_RESOLVE_NAME | WINHTTP_CALLBACK_FLAG_CONNECT_TO_SERVER |
-                                   WINHTTP_CALLBACK_FLAG_SEND_REQUEST,
+                                   WINHTTP_CALLBACK_FLAG_SEND_REQUEST | WINHTTP_CALLBACK_FLAG_SECURE_FAILURE,
                                0) == WINHTTP_INVALID_STATUS_CALLBACK)
     throw failure(GetLastError(), false);
 
   std::wstring headers;
   for (const std::string& line : headersOf(request, hop)) headers += widen(line) + L"\r\n";
-  RequestWatch watch{settings, target->secure};
+  RequestWatch watch(settings, target->secure,
+                     std::chrono::steady_clock::now() + std::chrono::milliseconds(connect));
   void* body = hop.body != nullptr ? const_cast<char*>(hop.body->data()) : WINHTTP_NO_REQUEST_DATA;
   const DWORD bodySize = hop.body != nullptr ? static_cast<DWORD>(hop.body->size()) : 0;
   const BOOL sent = WinHttpSendRequest(h, headers.empty() ? WINHTTP_NO_ADDITIONAL_HEADERS : headers.c_str(),
                                        static_cast<DWORD>(headers.size()), body, bodySize, bodySize,
                                        reinterpret_cast<DWORD_PTR>(&watch));
+  const DWORD sendError = sent ? ERROR_SUCCESS : GetLastError();
   if (watch.certificateRefused) {
     static_cast<void>(handle.release());  // closed in the callback
-    throw failure(0, false, &watch);
+    throw failure(sendError, false, &watch);
   }
-  if (!sent) throw failure(GetLastError(), watch.requestSent, &watch);
+  if (!sent) throw failure(sendError, watch.requestSent, &watch);
   if (!WinHttpReceiveResponse(h, nullptr)) throw failure(GetLastError(), true, &watch);
 
   HopAnswer answer;
@@ -327,8 +408,15 @@ HttpResponse WinHttpTransport::send(const HttpRequest& request) {
   const WinHttpHandle session(WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                           WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session) throw failure(GetLastError(), false);
-  // The connect time-out bounds resolving the name as well, as on Linux; sending and receiving may
-  // each stay silent as long as the answer may.
+  // TLS 1.2 and 1.3, so that an older Windows never offers TLS 1.0 alone; a Windows that does not
+  // know 1.3 refuses its flag, and gets 1.2 alone.
+  if (!setNumber(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS,
+                 WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3) &&
+      !setNumber(session.get(), WINHTTP_OPTION_SECURE_PROTOCOLS, WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2))
+    throw failure(GetLastError(), false);
+  // The connect time-out bounds resolving the name and connecting together, as on Linux (the status
+  // callback gives each connect what is left); sending and receiving may each stay silent as long as
+  // the answer may.
   const int connect = static_cast<int>(settings_.connectTimeout.count());
   const int response = static_cast<int>(settings_.responseTimeout.count());
   if (!WinHttpSetTimeouts(session.get(), connect, connect, response, response))

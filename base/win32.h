@@ -26,6 +26,12 @@ std::string systemMessage(DWORD code);
 // Throws EOSError "<what>: <system text> (<code>)".
 [[noreturn]] void throwSystemError(std::string_view what, DWORD code = GetLastError());
 
+// Writes UTF-8 `text` to the console behind the standard handle `which` (STD_OUTPUT_HANDLE,
+// STD_ERROR_HANDLE) as UTF-16, so that "próxima" shows as written whatever the console's code page
+// (an OEM one, 850 on the stores' machines). False, writing nothing, when that handle is no console
+// (a file or a pipe, which take the UTF-8 bytes themselves).
+bool writeConsole(DWORD which, std::string_view text);
+
 struct ServiceHandleCloser {
   void operator()(SC_HANDLE handle) const { CloseServiceHandle(handle); }
 };

@@ -15,6 +15,16 @@ std::string systemMessage(DWORD code) {
   return narrow(text) + " (" + std::to_string(code) + ")";
 }
 
+bool writeConsole(DWORD which, std::string_view text) {
+  const HANDLE console = GetStdHandle(which);
+  DWORD mode = 0;
+  if (console == INVALID_HANDLE_VALUE || console == nullptr || !GetConsoleMode(console, &mode)) return false;
+  const std::wstring wide = widen(text);
+  DWORD written = 0;
+  WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+  return true;
+}
+
 void throwSystemError(std::string_view what, DWORD code) {
   throw EOSError(std::string(what) + ": " + systemMessage(code));
 }

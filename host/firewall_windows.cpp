@@ -33,18 +33,25 @@ void DesbloqueiaAppFirewall(const std::string& Executavel, HKEY root) {
 
 namespace {
 
-// Shown normally in a console of its own, as a technician would run it, and not waited for: the
-// service does not depend on what it achieves.
+// The system's own netsh, by its full path: started by name, it would be looked for in the
+// program's folder first, and whatever is found there would run as the service's account. Shown
+// normally in a console of its own, as a technician would run it, and not waited for: the service
+// does not depend on what it achieves.
 void openDatabasePort() {
-  std::wstring command = L"netsh firewall add portopening protocol = TCP port = 3050";
+  wchar_t system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryW(system, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) throwSystemError("Cannot find the system directory");
+  const std::wstring netsh = std::wstring(system, length) + L"\\netsh.exe";
+  std::wstring command = L"\"" + netsh + L"\" firewall add portopening protocol = TCP port = 3050";
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = SW_SHOWNORMAL;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                      &startup, &process))
-    throwSystemError("Cannot run \"netsh firewall add portopening protocol = TCP port = 3050\"");
+  if (!CreateProcessW(netsh.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                      nullptr, &startup, &process))
+    throwSystemError("Cannot run \"" + narrow(netsh) +
+                     " firewall add portopening protocol = TCP port = 3050\"");
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
 }

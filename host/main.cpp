@@ -11,6 +11,7 @@
 #include "base/paths.h"
 #include "host/command_line.h"
 #include "host/firewall.h"
+#include "host/platform_host.h"
 #include "host/service_host.h"
 #include "host/watchdog_log.h"
 #include "operator/operator_commands.h"
@@ -19,8 +20,20 @@
 #include "servicelog/journal.h"
 #include "servicelog/log_file.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 int main(int argc, char** argv) {
   using namespace varenta;
+#ifdef _WIN32
+  // The program runs as the local system account: a library it (or a library of Windows, or the
+  // Firebird client) loads by name at run time comes from the system directory and the directories
+  // added on purpose (the client's own), never from the current directory or PATH, where any user
+  // of the machine may put one. The libraries it imports are Windows' own.
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_SEARCH_USER_DIRS);
+  SetDllDirectoryW(L"");
+#endif
 #ifdef SIGPIPE
   // A write to a pipe nobody reads any more (standard error of a journal gone, a closed terminal
   // pipe, a socket the peer closed) fails with EPIPE like any failed write, instead of ending the
@@ -33,10 +46,11 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (commandLine->inspection == Inspection::Sale)
-    return inspectSale(executableDir(), commandLine->venda, std::cout, std::cerr);
-  if (commandLine->inspection == Inspection::Marks) return printMarks(executableDir(), std::cout, std::cerr);
+    return inspectSale(executableDir(), commandLine->venda, inspectionOutput(), inspectionErrors());
+  if (commandLine->inspection == Inspection::Marks)
+    return printMarks(executableDir(), inspectionOutput(), inspectionErrors());
   if (commandLine->inspection == Inspection::Situation)
-    return printSituation(executableDir(), std::cout, std::cerr);
+    return printSituation(executableDir(), inspectionOutput(), inspectionErrors());
   ServiceOptions options;
   try {
     options = optionsFromEnvironment();

@@ -5,6 +5,7 @@
 // service_console_windows.cpp, service_install_windows.cpp.
 
 #include <functional>
+#include <ostream>
 
 #include "service/srv_varenta.h"
 
@@ -19,6 +20,12 @@ extern const char* const kRunUsage;
 // first, and runHost calls it after any host.
 int runUnderServiceManager(TSrvVarenta& service, const std::function<void()>& destroy);
 int runInForeground(TSrvVarenta& service, const std::function<void()>& destroy);
+
+// Where the inspections (/VENDA, /MARCAS, /SITUACAO) write their text (UTF-8 inside): standard
+// output and standard error as they are, except a Windows console, which is given UTF-16 so that the
+// text shows as written whatever its code page.
+std::ostream& inspectionOutput();
+std::ostream& inspectionErrors();
 
 // Between ServiceBeforeInstall and ServiceAfterInstall (ServiceBeforeUninstall and
 // ServiceAfterUninstall): the platform's registration; throws with the reason it failed.

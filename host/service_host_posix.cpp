@@ -117,6 +117,14 @@ int runInForeground(TSrvVarenta& service, const std::function<void()>&) {
   return runService(service);
 }
 
+std::ostream& inspectionOutput() {
+  return std::cout;
+}
+
+std::ostream& inspectionErrors() {
+  return std::cerr;
+}
+
 void registerService() {
   installUnit(UnitPlace::fromEnvironment(), executablePath());
 }

@@ -3,6 +3,7 @@
 // and the state the running service reports to it.
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -13,11 +14,15 @@ namespace varenta {
 inline constexpr wchar_t kServiceName[] = L"SrvVarenta";
 
 // The state the service reports to the service control manager. While a change is pending it
-// says every second that it is getting on, so that a stop waiting for a long tick (up to the stop's
-// patience) is not taken for a hung service.
+// says every second that it is getting on (a new check point), so that a stop waiting for a long
+// tick (up to the stop's patience) is not taken for a hung service. Once a stop is pending, only
+// the stop's own states are reported: a pause or continue handled meanwhile never replaces it.
 class StatusReporter {
  public:
+  // Where each status goes: SetServiceStatus on the handle, or a test's record.
+  using Sink = std::function<void(const SERVICE_STATUS&)>;
   explicit StatusReporter(SERVICE_STATUS_HANDLE handle);
+  explicit StatusReporter(Sink sink);
   ~StatusReporter() { endPulse(); }
   StatusReporter(const StatusReporter&) = delete;
   StatusReporter& operator=(const StatusReporter&) = delete;
@@ -30,7 +35,7 @@ class StatusReporter {
   void endPulse();
 
  private:
-  SERVICE_STATUS_HANDLE handle_;
+  Sink sink_;
   std::mutex mutex_;
   std::condition_variable changed_;
   SERVICE_STATUS status_{};

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +36,37 @@ std::string readBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+// A recording program (recording_program.cpp) in place of `name` in `dir`; what was there before
+// comes back when it goes. It records each command line it was run with in "<name>.ran".
+class RecordingProgram {
+ public:
+  RecordingProgram(const fs::path& dir, const std::wstring& name)
+      : path_(dir / name), kept_(dir / (name + L".kept")) {
+    if (fs::exists(path_)) fs::rename(path_, kept_);
+    std::string built = VARENTA_RECORDING_PROGRAM;
+    if (built.starts_with("/")) built = "Z:" + built;
+    fs::copy_file(fs::path(built).make_preferred(), path_);
+  }
+  ~RecordingProgram() {
+    std::error_code ignored;
+    fs::remove(path_, ignored);
+    fs::remove(ran(), ignored);
+    fs::remove(fs::path(path_.wstring() + L".status"), ignored);
+    if (fs::exists(kept_)) fs::rename(kept_, path_, ignored);
+  }
+  RecordingProgram(const RecordingProgram&) = delete;
+  RecordingProgram& operator=(const RecordingProgram&) = delete;
+
+  fs::path ran() const { return path_.wstring() + L".ran"; }
+  std::string commandLines() const { return readBytes(ran()); }
+  // The status it ends with from now on.
+  void failWith(int status) const { std::ofstream(fs::path(path_.wstring() + L".status")) << status; }
+
+ private:
+  fs::path path_;
+  fs::path kept_;
+};
 
 // Until `done` holds, or 20 seconds passed.
 template <typename Condition>
@@ -267,17 +299,20 @@ TEST(WindowsService, IsRegisteredDrivenByTheManagerAndRemoved) {
                              "##/##/#### ##:##:## - Servi\xE7o encerrado\r\n"));
 }
 
+// `program` registered as the service and started; fails the test when it does not run.
+void installAndStart(Program& program, const ServiceManager& manager) {
+  ASSERT_EQ(program.run(L"/INSTALL /SILENT"), 0) << program.err();
+  const ServiceHandle service = manager.open();
+  ASSERT_TRUE(service);
+  ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
+  ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+}
+
 // A running service is stopped before its registration goes, so that its program can be replaced.
 TEST(WindowsService, UninstallingStopsTheRunningServiceFirst) {
   Program program;
   ServiceManager manager;
-  ASSERT_EQ(program.run(L"/INSTALL /SILENT"), 0) << program.err();
-  {
-    const ServiceHandle service = manager.open();
-    ASSERT_TRUE(service);
-    ASSERT_TRUE(StartServiceW(service.get(), 0, nullptr)) << GetLastError();
-    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
-  }
+  ASSERT_NO_FATAL_FAILURE(installAndStart(program, manager));
   ASSERT_EQ(program.run(L"/UNINSTALL /SILENT"), 0) << program.err();
   EXPECT_FALSE(manager.open());
   const std::string log = maskedTimestamps(program.log());
@@ -291,15 +326,53 @@ TEST(WindowsService, UninstallingStopsTheRunningServiceFirst) {
   EXPECT_TRUE(DeleteFileW(program.binary().c_str())) << GetLastError();
 }
 
+// A stop that comes while a pause is being handled stays a stop: the pause's state never shows over
+// it, and the stop is not refused. (How soon the pause ends is the service's business, so the states
+// are watched as they come.)
+TEST(WindowsService, AStopDuringAPauseIsNeverReportedAsPaused) {
+  Program program;
+  ServiceManager manager;
+  ASSERT_NO_FATAL_FAILURE(installAndStart(program, manager));
+  {
+    const ServiceHandle service = manager.open();
+    ASSERT_TRUE(await([&] { return program.logHas("Servi\xE7o executado"); }));
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_PAUSE, &status)) << GetLastError();
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
+    std::vector<DWORD> states{status.dwCurrentState};
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (states.back() != SERVICE_STOPPED && std::chrono::steady_clock::now() < deadline) {
+      const DWORD now = ServiceManager::state(service.get());
+      if (now != states.back()) states.push_back(now);
+    }
+    std::string seen;
+    for (const DWORD s : states) seen += std::to_string(s) + " ";
+    EXPECT_EQ(states.back(), static_cast<DWORD>(SERVICE_STOPPED)) << seen;
+    const auto stop = std::find(states.begin(), states.end(), static_cast<DWORD>(SERVICE_STOP_PENDING));
+    ASSERT_NE(stop, states.end()) << seen;
+    EXPECT_TRUE(std::all_of(stop, states.end(), [](DWORD s) {
+      return s == SERVICE_STOP_PENDING || s == SERVICE_STOPPED;
+    })) << seen;
+  }
+  EXPECT_TRUE(program.log().ends_with(" - Servi\xE7o encerrado\r\n"));
+  ASSERT_EQ(program.run(L"/UNINSTALL /SILENT"), 0) << program.err();
+}
+
 // In a console the service runs its cycle as under the manager. (Wine delivers no console control
 // events, so Ctrl+C is not sent here; it takes the stop's own path.)
+//
+// The firewall step runs the system's netsh by its full path: a netsh.exe in the program's folder,
+// which Windows would look in first for a bare name, never runs. (Wine runs its own netsh from the
+// system directory whatever file is there, so only the folder's copy can be watched.)
 TEST(WindowsService, RunsInAConsole) {
   Program program;
+  const RecordingProgram planted(program.binary().parent_path(), L"netsh.exe");
   // Nothing listens on the probe's port: the first tick finds no internet.
   program.start(L"/CONSOLE", {L"VARENTA_TIME_SCALE=0.001", L"VARENTA_PROBE_HOSTS=127.0.0.1:9"});
   ASSERT_TRUE(await([&] { return program.logHas("Entrando em pausa por 15 minutos (internet)."); }))
       << program.err();
   program.kill();
+  EXPECT_FALSE(fs::exists(planted.ran())) << planted.commandLines();
   const std::string log = maskedTimestamps(program.log());
   EXPECT_TRUE(
       log.starts_with("##/##/#### ##:##:## - Servi\xE7o criado\r\n"
@@ -326,6 +399,16 @@ TEST(WindowsService, WhatTheLogCannotTakeGoesToTheEventLogAndTheConsole) {
             std::string::npos)
       << err;
   EXPECT_NE(err.find("\nSrvVarenta: EInOutError - "), std::string::npos) << err;
+}
+
+// The inspections' text redirected to a file is UTF-8 (in a console it is UTF-16: console_test.sh).
+// Without a database or a client, /MARCAS says so on standard error.
+TEST(WindowsConsole, TheInspectionsWriteUtf8ToAFile) {
+  Program program;
+  ASSERT_EQ(program.run(L"/MARCAS"), 1);
+  EXPECT_NE(program.err().find("\r\nFalha na conex\xC3\xA3o com o banco de dados do Olvessa\r\n"),
+            std::string::npos)
+      << program.err();
 }
 
 #ifdef VARENTA_INSTALLER
@@ -361,9 +444,40 @@ std::wstring binaryPath(SC_HANDLE service) {
 
 // The installer, run silently as a remote installation would: installed, installed again over itself
 // (an upgrade), uninstalled.
+// The firewall's list of authorised applications, as older Windows versions have it (wine has none:
+// the test makes it, and removes it again). Under CurrentControlSet, which is ControlSet001.
+class AuthorisedApplications {
+ public:
+  AuthorisedApplications() {
+    HKEY key = nullptr;
+    made_ = RegCreateKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kSharedAccess) + kList).c_str(), 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS;
+    if (made_) RegCloseKey(key);
+  }
+  ~AuthorisedApplications() {
+    if (made_) RegDeleteTreeW(HKEY_LOCAL_MACHINE, kSharedAccess);
+  }
+  AuthorisedApplications(const AuthorisedApplications&) = delete;
+  AuthorisedApplications& operator=(const AuthorisedApplications&) = delete;
+
+  bool lists(const fs::path& program) const {
+    wchar_t data[MAX_PATH] = {};
+    DWORD size = sizeof data;
+    return RegGetValueW(HKEY_LOCAL_MACHINE, (std::wstring(kSharedAccess) + kList).c_str(),
+                        program.wstring().c_str(), RRF_RT_REG_SZ, nullptr, data, &size) == ERROR_SUCCESS;
+  }
+
+ private:
+  static constexpr wchar_t kSharedAccess[] = L"SYSTEM\\CurrentControlSet\\Services\\SharedAccess";
+  static constexpr wchar_t kList[] =
+      L"\\Parameters\\FirewallPolicy\\StandardProfile\\AuthorizedApplications\\List";
+  bool made_ = false;
+};
+
 TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
   ServiceManager manager;
   ASSERT_FALSE(manager.open()) << "a service SrvVarenta is registered already";
+  const AuthorisedApplications authorised;
   wchar_t programFiles[MAX_PATH] = {};
   ASSERT_TRUE(ExpandEnvironmentStringsW(L"%ProgramW6432%", programFiles, MAX_PATH));
   const fs::path folder = fs::path(programFiles) / "SrvVarenta";
@@ -393,11 +507,16 @@ TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
       ERROR_SUCCESS);
   EXPECT_EQ(std::wstring(listed), L"\"" + (folder / "Uninstall.exe").wstring() + L"\"");
 
-  // An upgrade keeps the store's settings and runs the service again.
+  // The running service authorised itself in the firewall's list.
+  EXPECT_TRUE(await([&] { return authorised.lists(folder / "prjSrvVarenta.exe"); }));
+
+  // An upgrade keeps the store's settings and the log, and runs the service again.
   const std::string storeIni = "[Tolvane]\r\nServidor=192.168.0.10\r\nCaminho=C:\\Olvessa\\TOLVANE.FDB\r\n";
   std::ofstream(folder / "Tolvane.ini", std::ios::binary) << storeIni;
+  const std::string logBefore = readBytes(folder / "Varenta.log");
   ASSERT_EQ(runAndWait(installer), 0);
   EXPECT_EQ(readBytes(folder / "Tolvane.ini"), storeIni);
+  EXPECT_TRUE(readBytes(folder / "Varenta.log").starts_with(logBefore));
   {
     const ServiceHandle service = manager.open();
     ASSERT_TRUE(service) << GetLastError();
@@ -411,14 +530,46 @@ TEST(WindowsInstaller, InstallsUpgradesAndUninstallsSilently) {
             std::string::npos)
       << upgraded;
 
+  // An upgrade that cannot replace the program (a copy of it still running holds the file) fails
+  // loudly instead of leaving the old program in place; once the file is free, it goes through.
+  const std::string shipped = readBytes(folder / "prjSrvVarenta.exe");
+  {
+    const Handle held(CreateFileW((folder / "prjSrvVarenta.exe").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_NE(held.get(), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(runAndWait(installer), 2);
+  }
+  ASSERT_EQ(runAndWait(installer), 0);
+  {
+    const ServiceHandle service = manager.open();
+    ASSERT_TRUE(service) << GetLastError();
+    EXPECT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_RUNNING));
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) << GetLastError();
+    ASSERT_TRUE(ServiceManager::awaitState(service.get(), SERVICE_STOPPED));
+  }
+  // An old version that cannot be unregistered stops the upgrade before anything is replaced.
+  {
+    const RecordingProgram failing(folder, L"prjSrvVarenta.exe");
+    failing.failWith(1);
+    EXPECT_EQ(runAndWait(installer), 2);
+    EXPECT_TRUE(await([&] { return !failing.commandLines().empty(); })) << "the old program was never run";
+    EXPECT_EQ(failing.commandLines(),
+              narrow(L"\"" + (folder / "prjSrvVarenta.exe").wstring() + L"\"") + " /UNINSTALL /SILENT\r\n");
+    EXPECT_NE(readBytes(folder / "prjSrvVarenta.exe"), shipped) << "the program was replaced";
+  }
+  ASSERT_EQ(readBytes(folder / "prjSrvVarenta.exe"), shipped);
+  ASSERT_EQ(runAndWait(installer), 0);
+
   // The uninstaller runs from a copy of itself and returns at once; the program goes, the log and
-  // the settings stay.
+  // the settings stay, and the program's entry in the firewall's list goes with it.
   ASSERT_EQ(runAndWait(L"\"" + (folder / "Uninstall.exe").wstring() + L"\" /S"), 0);
   EXPECT_TRUE(await(
       [&] { return !fs::exists(folder / "prjSrvVarenta.exe") && !fs::exists(folder / "Uninstall.exe"); }));
   EXPECT_FALSE(manager.open());
   EXPECT_TRUE(logHas("Servi\xE7o desinstalado com sucesso"));
   EXPECT_EQ(readBytes(folder / "Tolvane.ini"), storeIni);
+  EXPECT_FALSE(authorised.lists(folder / "prjSrvVarenta.exe"));
   // The uninstaller's last step.
   EXPECT_TRUE(await([] {
     HKEY listing = nullptr;

@@ -31,4 +31,11 @@ target_compile_definitions(service_windows_test PRIVATE
   VARENTA_SERVICE_BINARY="$<TARGET_FILE:prjSrvVarenta>"
   VARENTA_INSTALLER="${installer}"
   VARENTA_TOLVANE_INI="${CMAKE_CURRENT_SOURCE_DIR}/installer/Tolvane.ini")
-add_dependencies(service_windows_test prjSrvVarenta installer)
+add_executable(varenta_recording_program recording_program.cpp)
+target_compile_definitions(service_windows_test PRIVATE
+  VARENTA_RECORDING_PROGRAM="$<TARGET_FILE:varenta_recording_program>")
+add_dependencies(service_windows_test prjSrvVarenta installer varenta_recording_program)
+
+# The inspections' text in a console (wine shows a console only on a terminal: a pseudo-terminal).
+add_test(NAME host_console_inspection
+  COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/console_test.sh $<TARGET_FILE:prjSrvVarenta>)

@@ -103,6 +103,9 @@ void TSrvVarenta::VarentaTimerTimer() {
 }
 
 void TSrvVarenta::reportCycleStatus() {
+  // Where no status line exists (Windows' service manager shows none, nor does a terminal without a
+  // reporter), counting the waiting work would be three statements a minute that nobody reads.
+  if (!options_.reportStatus) return;
   const DateTime now = clock_.now();
   const bool resting = !FCooldownUntil.isZero() && FCooldownUntil > now;
   // Three statements, at most once a minute, and only while the database has just answered: never

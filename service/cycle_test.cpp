@@ -490,5 +490,19 @@ TEST_F(CycleTest, TheStatusLineSaysWhatTheCycleIsDoing) {
                    }));
 }
 
+// Without a status line to show it (Windows), the waiting work is never counted: three statements a
+// minute that nobody would read.
+TEST_F(CycleTest, WithoutAStatusLineTheWaitingWorkIsNotCounted) {
+  CycleService s(log, clock, ServiceOptions());
+  s.Settings = upToDate();
+  s.DbConnected = true;
+  for (int i = 0; i < 10; ++i) {
+    s.VarentaTimerTimer();
+    s.reportCycleStatus();
+    clock.advance(minutes(1));
+  }
+  EXPECT_EQ(s.counts, 0);
+}
+
 }  // namespace
 }  // namespace varenta

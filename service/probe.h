@@ -1,8 +1,9 @@
 #pragma once
 // The connectivity probe: one HEAD "/" per attempt to well-known public hosts, plain HTTP first and
 // then HTTPS, answering true as soon as any host answers anything at all (403 and redirects
-// included). It never uses a proxy and accepts any certificate: the question is only whether the
-// link carries traffic, not whom we reach.
+// included). It accepts any certificate: the question is only whether the link carries traffic, not
+// whom we reach. On Windows it goes through the machine's WinHTTP proxy when one is set, as the
+// cloud calls do (a store behind a proxy reaches nothing without it); on Linux it uses none.
 
 #include <chrono>
 #include <string>

@@ -24,7 +24,9 @@ bool setNumber(HINTERNET handle, DWORD option, DWORD value) {
 
 bool TestUrl(const ProbeHost& host, bool useHttps) {
   // Declared in this order, the request is closed first, then the connection, then the session.
-  const WinHttpHandle session(WinHttpOpen(widen(kProbeUserAgent).c_str(), WINHTTP_ACCESS_TYPE_NO_PROXY,
+  // Through the machine's WinHTTP proxy when one is set (netsh winhttp set proxy), as every cloud
+  // call goes: a store that reaches the internet only through a proxy has internet.
+  const WinHttpHandle session(WinHttpOpen(widen(kProbeUserAgent).c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
                                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
   if (!session ||
       !WinHttpSetTimeouts(session.get(), kStepTimeoutMs, kStepTimeoutMs, kStepTimeoutMs, kStepTimeoutMs))

@@ -1,6 +1,3 @@
-#include <io.h>
-
-#include <cstdio>
 #include <iostream>
 #include <string>
 
@@ -15,16 +12,8 @@ namespace {
 // so that "Serviço" shows as written whatever the console's code page. Redirected to a file (or
 // captured by a test), standard error gets the UTF-8 bytes.
 void writeStandardError(std::string_view text) {
-  const HANDLE console = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stderr)));
-  DWORD mode = 0;
-  if (console != INVALID_HANDLE_VALUE && GetConsoleMode(console, &mode)) {
-    std::cerr.flush();
-    const std::wstring line = widen(text) + L"\r\n";
-    DWORD written = 0;
-    WriteConsoleW(console, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
-    return;
-  }
-  std::cerr << text << std::endl;
+  std::cerr.flush();
+  if (!writeConsole(STD_ERROR_HANDLE, std::string(text) + "\r\n")) std::cerr << text << std::endl;
 }
 
 }  // namespace

@@ -1,7 +1,13 @@
 #include <algorithm>
 #include <cstdint>
+#include <mutex>
+#include <set>
 
 #include "base/win32.h"
+// after windows.h, which they need
+#include <sddl.h>
+
+#include "servicelog/journal.h"
 #include "servicelog/log_file_handle.h"
 
 namespace varenta {
@@ -80,13 +86,51 @@ class WindowsLogFile : public LogFileHandle {
   Handle file_;
 };
 
+// The log holds whole rejected documents, customers' tax numbers among them: only the service's own
+// account (SYSTEM) and the Administrators may read or write it, whatever the folder would hand down
+// to the file (a folder made under C:\ lets every authenticated user read and change what is in it).
+constexpr wchar_t kLogSecurity[] = L"D:P(A;;FA;;;SY)(A;;FA;;;BA)";
+
+// Made once and kept for the life of the process.
+PSECURITY_DESCRIPTOR logSecurity() {
+  static const PSECURITY_DESCRIPTOR descriptor = [] {
+    PSECURITY_DESCRIPTOR made = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kLogSecurity, SDDL_REVISION_1, &made, nullptr))
+      failWith(GetLastError());
+    return made;
+  }();
+  return descriptor;
+}
+
+// A log found with other rights (one an earlier version made with the folder's) gets the log's own,
+// once in each process: the first line it writes after an upgrade. A failure is reported to the
+// Event Log and never costs the line.
+void restrictExistingLog(const std::wstring& path) {
+  static std::mutex mutex;
+  static std::set<std::wstring> restricted;
+  const std::lock_guard lock(mutex);
+  if (!restricted.insert(path).second) return;
+  // The whole descriptor, protected as it is: nothing of the folder's comes back in.
+  const DWORD error = SetFileSecurityW(path.c_str(), DACL_SECURITY_INFORMATION, logSecurity())
+                          ? ERROR_SUCCESS
+                          : GetLastError();
+  if (error != ERROR_SUCCESS)
+    reportWarningToJournal("Varenta.log keeps rights wider than SYSTEM's and the Administrators': " +
+                           systemMessage(error));
+}
+
 }  // namespace
 
 std::unique_ptr<LogFileHandle> openLogForAppend(const std::string& path) {
+  const std::wstring wide = widen(path);
+  SECURITY_ATTRIBUTES security{sizeof security, logSecurity(), FALSE};
   const HANDLE file =
-      CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) return std::make_unique<WindowsLogFile>(file);
+      CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &security,
+                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    if (GetLastError() == ERROR_ALREADY_EXISTS) restrictExistingLog(wide);
+    return std::make_unique<WindowsLogFile>(file);
+  }
   const DWORD error = GetLastError();
   if (error != ERROR_SHARING_VIOLATION) failWith(error);
   return nullptr;

@@ -10,6 +10,10 @@
 
 #include "base/error.h"
 #include "base/win32.h"
+// after windows.h, which they need
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "servicelog/log_file.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/temp_dir.h"
@@ -81,6 +85,52 @@ TEST_F(LogFileWindows, AHolderOfTheFileFailsTheLineAfterTheWaitAndTheNextLineGoe
   EXPECT_EQ(
       readBytes(log.path()),
       "05/03/2024 14:07:09 - antes\r\n05/03/2024 14:07:09 - depois\r\n05/03/2024 14:07:09 - depois\r\n");
+}
+
+// The file's access list in SDDL: "D:P(A;;FA;;;SY)" is SYSTEM's full control, protected from
+// what the folder hands down.
+std::wstring accessList(const std::string& path) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoW(widen(path).c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                            nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+    return L"(unreadable)";
+  wchar_t* text = nullptr;
+  std::wstring list = L"(unreadable)";
+  if (ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                           DACL_SECURITY_INFORMATION, &text, nullptr))
+    list = text;
+  LocalFree(text);
+  LocalFree(descriptor);
+  return list;
+}
+
+// Whether the access list gives SYSTEM full control and nothing to everyone, the users or the
+// authenticated users. (Windows keeps the list as given, "D:P(A;;FA;;;SY)(A;;FA;;;BA)"; wine keeps
+// only the file's Unix mode and reads a list back from it, in which the owner stands for the
+// Administrators.)
+bool ownOnly(const std::wstring& list) {
+  return list.find(L"(A;;FA;;;SY)") != std::wstring::npos && list.find(L";;;WD)") == std::wstring::npos &&
+         list.find(L";;;BU)") == std::wstring::npos && list.find(L";;;AU)") == std::wstring::npos;
+}
+
+// The log holds customers' tax numbers: SYSTEM and the Administrators alone may read it, whether the
+// service makes it or finds it with wider rights (an earlier version's, made with the folder's).
+TEST_F(LogFileWindows, OnlySystemAndTheAdministratorsMayReadOrWriteTheLog) {
+  log.DoSaveLog("novo");
+  EXPECT_TRUE(ownOnly(accessList(log.path()))) << narrow(accessList(log.path()));
+
+  const TempDir upgraded;
+  const std::string found = upgraded.dir() + "Varenta.log";
+  std::ofstream(found, std::ios::binary) << "05/03/2024 14:07:09 - antigo\r\n";
+  PSECURITY_DESCRIPTOR everyone = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FR;;;WD)",
+                                                                   SDDL_REVISION_1, &everyone, nullptr));
+  ASSERT_TRUE(SetFileSecurityW(widen(found).c_str(), DACL_SECURITY_INFORMATION, everyone));
+  LocalFree(everyone);
+  ASSERT_FALSE(ownOnly(accessList(found))) << narrow(accessList(found));
+  LogFile(clock, upgraded.dir(), RegionalSettings{}).DoSaveLog("novo");
+  EXPECT_TRUE(ownOnly(accessList(found))) << narrow(accessList(found));
+  EXPECT_EQ(readBytes(found), "05/03/2024 14:07:09 - antigo\r\n05/03/2024 14:07:09 - novo\r\n");
 }
 
 TEST_F(LogFileWindows, CutsAtCtrlZOnlyWithinTheLast128Bytes) {
