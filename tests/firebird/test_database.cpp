@@ -50,9 +50,15 @@ std::string schemaScript() {
 }
 
 TestDatabase::TestDatabase(std::string_view fileName) {
+  // A name with a directory of its own ("Farmácia/TOLVANE.FDB"): that directory is made here.
+  if (const std::size_t slash = fileName.rfind('/'); slash != std::string_view::npos) {
+    const std::string inner = directory_ + std::string(fileName.substr(0, slash));
+    std::filesystem::create_directories(utf8Path(inner));
+    openToAll(inner);
+  }
 #ifdef _WIN32
   // The server is the Linux one: it knows the file by its Linux name.
-  path_ = linuxPathOf(directory_ + std::string(fileName));
+  path_ = linuxPathOf(utf8Path(directory_ + std::string(fileName)));
 #else
   path_ = directory_ + std::string(fileName);
 #endif

@@ -9,15 +9,28 @@
 #include <string>
 #include <string_view>
 
+#include "base/paths.h"
 #ifdef _WIN32
 #include "tests/support/linux_shell.h"
 #endif
 
 namespace varenta {
 
+// Lets every user enter and write the directory `path` (UTF-8): the database server works in it as
+// its own user.
+inline void openToAll(const std::string& path) {
+#ifdef _WIN32
+  // Wine leaves the Linux mode of what it makes as its umask says, and changes none of it.
+  if (runLinuxShell("chmod 777 " + shellQuoted(linuxPathOf(utf8Path(path)))) != 0)
+    throw std::runtime_error("cannot open " + path + " to all");
+#else
+  std::filesystem::permissions(path, std::filesystem::perms::all);
+#endif
+}
+
 class TempDir {
  public:
-  // Makes "<temporary directory>/<prefix>-XXXXXX". With `openToAll` every user may enter and write
+  // Makes "<temporary directory>/<prefix>-XXXXXX" (UTF-8). With `openToAll` every user may enter and write
   // it: the database server works in it as its own user.
   explicit TempDir(std::string_view prefix = "varenta", bool openToAll = false) {
 #ifdef _WIN32
@@ -36,7 +49,7 @@ class TempDir {
       std::string name = pattern;
       for (std::size_t i = name.size() - 6; i < name.size(); ++i)
         name[i] = static_cast<char>('0' + random() % 10);
-      if (std::filesystem::create_directory(name))
+      if (std::filesystem::create_directory(utf8Path(name)))
         path_ = name;
       else if (attempt == 100)
         throw std::runtime_error("no fresh directory for " + pattern);
@@ -45,17 +58,11 @@ class TempDir {
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed for " + pattern);
     path_ = pattern;
 #endif
-#ifdef _WIN32
-    // Wine leaves the Linux mode of what it makes as its umask says, and changes none of it.
-    if (openToAll && runLinuxShell("chmod 777 " + shellQuoted(linuxPathOf(path_))) != 0)
-      throw std::runtime_error("cannot open " + path_ + " to all");
-#else
-    if (openToAll) std::filesystem::permissions(path_, std::filesystem::perms::all);
-#endif
+    if (openToAll) varenta::openToAll(path_);
   }
   ~TempDir() {
     std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    std::filesystem::remove_all(utf8Path(path_), ignored);
   }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;
