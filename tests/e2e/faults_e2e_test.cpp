@@ -13,6 +13,7 @@
 
 #include "tests/e2e/e2e_fixture.h"
 #include "tests/firebird/loopback_relay.h"
+#include "tests/support/linux_shell.h"
 #include "tests/support/loopback_sockets.h"
 
 namespace varenta::e2e {
@@ -257,6 +258,25 @@ TEST_F(Faults, TheLogUnwritableForAWhile) {
   EXPECT_TRUE(awaitTicks(3)) << "the cycle stopped ticking";
   EXPECT_EQ(stopService(), 0) << service_->standardError();
 }
+
+#ifdef _WIN32
+// Under wine a SIGTERM is wine's, and ends the program at once as TerminateProcess would: the
+// Firebird client behind the bridge installs handlers of its own on its first attachment, which
+// would instead shut every attachment down and leave the program running, failing each tick with
+// "connection shutdown" (the bridge puts the process's handlers back after each call).
+TEST_F(Faults, SigtermUnderWineEndsTheProgramNotItsDatabaseLinks) {
+  startService();
+  ASSERT_TRUE(awaitSales(10));
+  const std::string directory = fs::path(programDir_.path()).filename().string();
+  ASSERT_EQ(runLinuxShell("pkill -TERM -f " + shellQuoted(directory)), 0)
+      << "no process runs from " << directory;
+  const auto deadline = std::chrono::steady_clock::now() + 20s;
+  while (service_->running() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(service_->running()) << "the program outlived SIGTERM";
+  for (const std::string& m : service_->messages()) EXPECT_EQ(m.find("shutdown"), std::string::npos) << m;
+}
+#endif
 
 }  // namespace
 }  // namespace varenta::e2e

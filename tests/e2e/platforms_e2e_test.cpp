@@ -40,9 +40,8 @@ class LinuxProgramRun {
 
   void start(const std::string& timeScale, const std::string& probeHosts) {
     startLinuxShell("cd " + shellQuoted(linuxDir_) + " && echo $$ > pid.partial && mv pid.partial pid && " +
-                    "VARENTA_TIME_SCALE=" + shellQuoted(timeScale) +
-                    " VARENTA_PROBE_HOSTS=" + shellQuoted(probeHosts) +
-                    " exec ./prjSrvVarenta > stdout 2> stderr");
+                    "VARENTA_TIME_SCALE=" + shellQuoted(timeScale) + " VARENTA_PROBE_HOSTS=" +
+                    shellQuoted(probeHosts) + " exec ./prjSrvVarenta > stdout 2> stderr");
     for (int i = 0; i < 500 && !std::filesystem::exists(utf8Path(dir_ + "pid")); ++i)
       std::this_thread::sleep_for(10ms);
     started_ = std::filesystem::exists(utf8Path(dir_ + "pid"));
@@ -55,7 +54,7 @@ class LinuxProgramRun {
   bool stop() {
     const std::string pid = "$(cat " + shellQuoted(linuxDir_ + "/pid") + ")";
     const bool ended = runLinuxShell("kill -TERM " + pid + "; for i in $(seq 600); do kill -0 " + pid +
-                                         " 2>/dev/null || exit 0; sleep 0.05; done; exit 1") == 0;
+                                     " 2>/dev/null || exit 0; sleep 0.05; done; exit 1") == 0;
     if (ended) started_ = false;
     return ended;
   }
@@ -80,20 +79,20 @@ std::string withoutTimeStamps(const std::string& log) {
 
 // What the cloud received: every request but the probe's (their number follows the clock, not the
 // store), method, path, query and body, one per line.
-std::vector<std::string> requests(const std::vector<JournalEntry>& journal, std::size_t from, std::size_t to) {
+std::vector<std::string> requests(const std::vector<JournalEntry>& journal, std::size_t from,
+                                  std::size_t to) {
   std::vector<std::string> out;
   for (std::size_t i = from; i < to; ++i)
     if (journal[i].method != "HEAD")
-      out.push_back(journal[i].method + " " + journal[i].path + "?" + journal[i].query + " " + journal[i].body);
+      out.push_back(journal[i].method + " " + journal[i].path + "?" + journal[i].query + " " +
+                    journal[i].body);
   return out;
 }
 
 class Platforms : public EndToEndTest {
  protected:
   // The faults both runs meet, in the same requests: the cloud fails the first three posts.
-  void forceFaults() {
-    standIn_.force({.status = 500, .times = 3, .method = "POST"});
-  }
+  void forceFaults() { standIn_.force({.status = 500, .times = 3, .method = "POST"}); }
 };
 
 TEST_F(Platforms, TheWindowsProgramSendsAndLogsWhatTheLinuxProgramDoes) {
@@ -123,7 +122,8 @@ TEST_F(Platforms, TheWindowsProgramSendsAndLogsWhatTheLinuxProgramDoes) {
   const auto deadline = std::chrono::steady_clock::now() + 600s;
   while (!inStep(readMarks(linuxMarks)) && std::chrono::steady_clock::now() < deadline && linux.running())
     std::this_thread::sleep_for(100ms);
-  ASSERT_TRUE(inStep(readMarks(linuxMarks))) << "the Linux program: sale mark " << readMarks(linuxMarks).ultVenda;
+  ASSERT_TRUE(inStep(readMarks(linuxMarks)))
+      << "the Linux program: sale mark " << readMarks(linuxMarks).ultVenda;
   EXPECT_TRUE(awaitTicks(3));
   EXPECT_TRUE(linux.stop());
 
