@@ -1,9 +1,19 @@
-# varenta_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <label>] [SERIAL])
+# varenta_test(<name> SOURCES <files...> LIBS <targets...> [LABELS <label>] [SERIAL] [DATABASE])
 # One GoogleTest executable per unit, its cases registered with CTest one by one. SERIAL: its cases
 # change something every test shares (such as the database server's configuration) and run alone.
+# DATABASE: it works against the local Firebird server; a Windows build has it only with the wine
+# bridge (VARENTA_WINE_FBCLIENT), which goes beside it as its fbclient.dll, in a directory of its own
+# (the client tests of storedb/ need one without a client).
 function(varenta_test name)
-  cmake_parse_arguments(T "SERIAL" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(T "SERIAL;DATABASE" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(WIN32 AND T_DATABASE AND NOT VARENTA_WINE_FBCLIENT)
+    return()
+  endif()
   add_executable(${name} ${T_SOURCES})
+  if(WIN32 AND T_DATABASE)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/db)
+    configure_file(${VARENTA_WINE_FBCLIENT} ${CMAKE_CURRENT_BINARY_DIR}/db/fbclient.dll COPYONLY)
+  endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} varenta_testing GTest::gtest GTest::gmock GTest::gtest_main)
   # Only properties that have a value: an empty LABELS would take the next name as its value (and
   # RUN_SERIAL would then never be set).

@@ -2,21 +2,17 @@
 // test's database. The program runs on the real clock, so the start date and the sales are dated
 // around today.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "base/clock.h"
 #include "sales/new_sale_export.h"
+#include "tests/support/child_process.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tasks/sales_export_fixture.h"
-
-extern char** environ;
 
 namespace varenta {
 namespace {
@@ -33,7 +29,7 @@ struct Outcome {
 class OperatorCommandsTest : public SalesExportTest {
  protected:
   OperatorCommandsTest() {
-    std::filesystem::copy_file(VARENTA_SERVICE_BINARY, f.database.directory() + "prjSrvVarenta");
+    program_ = copyProgram(VARENTA_SERVICE_BINARY, f.database.directory());
     std::ofstream(f.database.directory() + "Tolvane.ini")
         << "[Tolvane]\r\nServidor=127.0.0.1\r\nCaminho=" << f.database.path() << "\r\n";
     f.database.exec("update padrao set varenta_datainicio = '" + sql(today.addMonths(-1)) + "'");
@@ -42,32 +38,17 @@ class OperatorCommandsTest : public SalesExportTest {
 
   static std::string sql(DateTime day) { return day.format("yyyy-mm-dd"); }
 
-  Outcome program(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), f.database.directory() + "prjSrvVarenta");
-    std::vector<char*> argv;
-    for (std::string& a : arguments) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, (output.dir() + "out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&files, 2, (output.dir() + "err").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
+  Outcome program(const std::vector<std::string>& arguments) {
     Outcome outcome;
-    if (posix_spawn(&pid, argv[0], &files, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&files);
-    outcome.out = readFile(output.dir() + "out");
-    outcome.err = readFile(output.dir() + "err");
+    outcome.status = ChildProcess(program_, arguments, {}, output.dir() + "out", output.dir() + "err").wait();
+    outcome.out = programText(output.dir() + "out");
+    outcome.err = programText(output.dir() + "err");
     return outcome;
   }
 
   const DateTime today = systemClock().today();
   TempDir output;
+  std::string program_;
 };
 
 // The inspection shows exactly what the export then posts, and posts nothing and moves no mark

@@ -2,12 +2,15 @@
 // Varenta.log of the test's own. The program runs on the real clock, so the store's rows are dated
 // around today. What it calls waiting is then sent by the real exports, call by call.
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <spawn.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
 #include <sys/file.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <filesystem>
@@ -17,11 +20,10 @@
 #include "base/not_before.h"
 #include "closing/fechamento_caixa.h"
 #include "sales/new_sale_export.h"
+#include "tests/support/child_process.h"
 #include "tests/support/files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/tasks/sales_export_fixture.h"
-
-extern char** environ;
 
 namespace varenta {
 namespace {
@@ -47,7 +49,7 @@ class SituationTest : public SalesExportTest {
  protected:
   SituationTest() {
     f.clock.set(systemClock().now());
-    std::filesystem::copy_file(VARENTA_SERVICE_BINARY, dir() + "prjSrvVarenta");
+    program_ = copyProgram(VARENTA_SERVICE_BINARY, dir());
     std::ofstream(dir() + "Tolvane.ini")
         << "[Tolvane]\r\nServidor=127.0.0.1\r\nCaminho=" << f.database.path() << "\r\n";
     // The resend poll done today and the promotions imported "tomorrow": neither is due.
@@ -62,23 +64,10 @@ class SituationTest : public SalesExportTest {
   Outcome situacao() {
     const std::string out = output.dir() + "out";
     const std::string err = output.dir() + "err";
-    std::string program = dir() + "prjSrvVarenta";
-    std::string argument = "/SITUACAO";
-    char* argv[] = {program.data(), argument.data(), nullptr};
-    posix_spawn_file_actions_t files;
-    posix_spawn_file_actions_init(&files);
-    posix_spawn_file_actions_addopen(&files, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&files, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    pid_t pid = 0;
     Outcome outcome;
-    if (posix_spawn(&pid, argv[0], &files, nullptr, argv, environ) == 0) {
-      int status = 0;
-      waitpid(pid, &status, 0);
-      outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&files);
-    outcome.out = readFile(out);
-    outcome.err = readFile(err);
+    outcome.status = ChildProcess(program_, {"/SITUACAO"}, {}, out, err).wait();
+    outcome.out = programText(out);
+    outcome.err = programText(err);
     return outcome;
   }
 
@@ -100,6 +89,44 @@ class SituationTest : public SalesExportTest {
   const DateTime today = systemClock().today();
   const DateTime start = today.addMonths(-1);
   TempDir output;
+  std::string program_;
+};
+
+// Holds the log's lock as the service does while it writes a line (log_file_*.cpp), until it goes.
+class HeldLog {
+ public:
+#ifdef _WIN32
+  explicit HeldLog(const std::string& path)
+      : file_(CreateFileW(std::filesystem::path(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)) {
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x40000000;  // the service's lock byte, far beyond any log's end
+    held_ = LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at);
+  }
+  ~HeldLog() {
+    CloseHandle(file_);
+  }
+#else
+  explicit HeldLog(const std::string& path) : file_(open(path.c_str(), O_RDWR)) {
+    held_ = flock(file_, LOCK_EX) == 0;
+  }
+  ~HeldLog() {
+    close(file_);
+  }
+#endif
+  HeldLog(const HeldLog&) = delete;
+  HeldLog& operator=(const HeldLog&) = delete;
+  bool held() const {
+    return held_;
+  }
+
+ private:
+#ifdef _WIN32
+  HANDLE file_;
+#else
+  int file_;
+#endif
+  bool held_ = false;
 };
 
 // The expected "name=value" lines about the marks' dates, after the counts.
@@ -240,10 +267,12 @@ TEST_F(SituationTest, TheLogsLatestErrorsAlsoWithoutTheDatabase) {
          "05/03/2024 08:00:20 - Erro: EDatabaseError\r\nMensagem: conex\xE3o perdida\r\n"
          "05/03/2024 08:00:30 - Servi\xE7o pausado\r\n";
   std::ofstream(dir() + "Tolvane.ini") << "[Tolvane]\r\nCaminho=/nowhere/TOLVANE.FDB\r\n";
-  const int held = open((dir() + "Varenta.log").c_str(), O_RDWR);
-  ASSERT_EQ(flock(held, LOCK_EX), 0);
-  const Outcome seen = situacao();
-  close(held);
+  Outcome seen;
+  {
+    const HeldLog held(dir() + "Varenta.log");
+    ASSERT_TRUE(held.held());
+    seen = situacao();
+  }
   EXPECT_EQ(seen.status, 1);
   EXPECT_EQ(seen.out,
             "Sem acesso ao banco de dados do Olvessa: nada foi contado.\n"

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The Windows build, cross-built on this Debian machine and tested under wine:
 #   scripts/windows.sh
-# installs what it needs (mingw-w64, wine, NSIS, GoogleTest's sources), builds the Linux pieces the
-# Windows tests use in build/ (the cloud stand-in, the resolver preloaded into wine), builds
+# installs what it needs (mingw-w64, wine, winegcc, NSIS, GoogleTest's sources), builds the Linux pieces
+# the Windows tests use in build/ (the cloud stand-in, the resolver preloaded into wine, the wine bridge
+# to the Firebird client, tests/wine_fbclient/, and the Linux program the Windows one is compared with), builds
 # build-windows/ through cmake/mingw-w64.cmake (host/prjSrvVarenta.exe, the installer
 # SrvVarenta-<version>-win64.exe and the test programs) and runs the Windows tests with ctest under
 # wine, in a wine prefix made afresh for the run (build-windows/wine).
@@ -13,7 +14,7 @@ build="$root/build-windows"
 linux="$root/build"
 jobs=$(nproc)
 
-packages=(g++-mingw-w64-x86-64 wine wine64 nsis googletest)
+packages=(g++-mingw-w64-x86-64 wine wine64 wine64-tools nsis googletest)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -28,12 +29,16 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 "$root/scripts/install-deps.sh"
+# The Windows database tests work against the same local server as the Linux ones.
+"$root/scripts/firebird-up.sh"
 
 cmake -S "$root" -B "$linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARENTA_WERROR=ON
-cmake --build "$linux" -j "$jobs" --target varenta-standin varenta_silent_dns
+cmake --build "$linux" -j "$jobs" --target varenta-standin varenta_silent_dns varenta_wine_fbclient prjSrvVarenta
 
 cmake -S "$root" -B "$build" --toolchain "$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVARENTA_WERROR=ON -DVARENTA_LINUX_STANDIN="$linux/tools/varenta-standin"
+  -DVARENTA_WERROR=ON -DVARENTA_LINUX_STANDIN="$linux/tools/varenta-standin" \
+  -DVARENTA_WINE_FBCLIENT="$linux/tests/wine_fbclient/fbclient.dll.so" \
+  -DVARENTA_LINUX_SERVICE="$linux/host/prjSrvVarenta"
 cmake --build "$build" -j "$jobs"
 
 # A fresh prefix: the tests register the service and install into its Program Files, and nothing of an

@@ -69,13 +69,15 @@ void Connection::open() {
   // No lc_ctype: the attachment speaks the database's bytes (character set NONE), Windows-1252 here.
   fb::Status status;
   try {
+    // The path, the user and the password go in UTF-8, and the client is told so: a client that is
+    // not told reads them in the system's code page (the ANSI code page on Windows).
     fb::ParamBlock dpb(status, Firebird::IXpbBuilder::DPB);
-    dpb->insertString(&status, isc_dpb_user_name, utf8ToCp1252(params_.value("User_Name")).c_str());
-    dpb->insertString(&status, isc_dpb_password, utf8ToCp1252(params_.value("Password")).c_str());
+    dpb->insertTag(&status, isc_dpb_utf8_filename);
+    dpb->insertString(&status, isc_dpb_user_name, params_.value("User_Name").c_str());
+    dpb->insertString(&status, isc_dpb_password, params_.value("Password").c_str());
     dpb->insertInt(&status, isc_dpb_sql_dialect, static_cast<int>(dialect));
     dpb->insertInt(&status, isc_dpb_connect_timeout, kConnectTimeoutSeconds);
     fb::Ref<Firebird::IProvider> provider(fb::master()->getDispatcher());
-    // The path goes as this host names its files, in UTF-8 (see fb::loadMasterInterface()).
     attachment_ = provider->attachDatabase(&status, target.c_str(), dpb->getBufferLength(&status),
                                            dpb->getBuffer(&status));
   } catch (const Firebird::FbException& e) {

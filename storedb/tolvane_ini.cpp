@@ -7,6 +7,8 @@
 #include <optional>
 #include <string_view>
 
+#include "base/paths.h"
+#include "base/regional.h"
 #include "base/text.h"
 
 namespace varenta {
@@ -28,16 +30,24 @@ std::string_view unquoted(std::string_view value) {
   return value;
 }
 
+// The file's text as Notepad and older editors save it: UTF-8 with or without a byte order mark,
+// otherwise the ANSI code page.
+std::string iniText(std::string_view bytes) {
+  if (bytes.starts_with(kUtf8ByteOrderMark)) return std::string(bytes.substr(kUtf8ByteOrderMark.size()));
+  return isValidUtf8(bytes) ? std::string(bytes) : regionalText(bytes);
+}
+
 }  // namespace
 
 // The file is read as the store system's own INI reading reads it: blanks around lines, names and
 // values do not count (an indented line is a line of its own, never the rest of the one above), a
 // line may be as long as it likes, everything after the first "=" is the value (a ";" in it
 // included), and a value wholly in single or double quotes loses them.
-DatabaseLocation databaseLocationFromIni(std::string_view text, const std::string& programDir) {
+DatabaseLocation databaseLocationFromIni(std::string_view bytes, const std::string& programDir) {
   std::optional<std::string> server;
   std::optional<std::string> path;
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  const std::string decoded = iniText(bytes);
+  std::string_view text = decoded;
   bool inTolvane = false;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
@@ -64,7 +74,7 @@ DatabaseLocation databaseLocationFromIni(std::string_view text, const std::strin
 // Only a regular file is read: opening a FIFO of that name would wait for a writer, and hold the
 // start, for ever.
 DatabaseLocation readDatabaseLocation(const std::string& programDir) {
-  const std::string file = programDir + "Tolvane.ini";
+  const std::filesystem::path file = utf8Path(programDir + "Tolvane.ini");
   std::error_code error;
   std::ifstream in;  // a missing file, or one that is no regular file, reads as empty
   if (std::filesystem::is_regular_file(file, error)) in.open(file, std::ios::binary);

@@ -14,10 +14,12 @@ struct DatabaseLocation {
   std::string path;
 };
 
-// programDir ends with a path delimiter.
+// programDir, in UTF-8 (any letters, on Windows too), ends with a path delimiter.
 DatabaseLocation readDatabaseLocation(const std::string& programDir);
 
-// The same from the file's text. No value read holds a control character.
-DatabaseLocation databaseLocationFromIni(std::string_view text, const std::string& programDir);
+// The same from the file's bytes, read as Notepad and older editors save the file: UTF-8 with or
+// without a byte order mark, otherwise the ANSI code page (Windows-1252 off Windows). The values are
+// UTF-8; none holds a control character.
+DatabaseLocation databaseLocationFromIni(std::string_view bytes, const std::string& programDir);
 
 }  // namespace varenta

@@ -11,6 +11,9 @@
 #include <future>
 #include <optional>
 
+#include "base/paths.h"
+#include "base/regional.h"
+#include "base/text.h"
 #include "tests/support/temp_dir.h"
 
 namespace varenta {
@@ -57,6 +60,32 @@ TEST(TolvaneIni, ReadsTheTwoKeysOrTheirDefaults) {
     EXPECT_EQ(location.server, c.server);
     EXPECT_EQ(location.path, c.path);
   }
+}
+
+// Notepad saves UTF-8, with a byte order mark or (lately) without; older editors the ANSI code page.
+// The program's directory has accents of its own.
+TEST(TolvaneIni, IsReadAsEditorsSaveItFromAnyDirectory) {
+  const TempDir temp("varenta-ini");
+  const std::string dir = temp.dir() + "Farmácia São João/";
+  std::filesystem::create_directory(utf8Path(dir));
+  const std::string ini = "[Tolvane]\r\nServidor=servidor-ação\r\nCaminho=C:\\Farmácia\\TOLVANE.FDB\r\n";
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"UTF-8 with a byte order mark", std::string(kUtf8ByteOrderMark) + ini},
+      {"UTF-8 without one", ini},
+      {"the ANSI code page", regionalBytes(ini)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(utf8Path(dir + "Tolvane.ini"), std::ios::binary) << c.bytes;
+    const DatabaseLocation location = readDatabaseLocation(dir);
+    EXPECT_EQ(location.server, "servidor-ação");
+    EXPECT_EQ(location.path, "C:\\Farmácia\\TOLVANE.FDB");
+  }
+  std::filesystem::remove(utf8Path(dir + "Tolvane.ini"));
+  EXPECT_EQ(readDatabaseLocation(dir).path, dir + "TOLVANE.FDB");
 }
 
 // Tolvane.ini is read only when it is a regular file: a FIFO would hold the start until some process

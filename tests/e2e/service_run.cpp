@@ -1,10 +1,5 @@
 #include "tests/e2e/service_run.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +10,6 @@
 
 #include "base/text.h"
 #include "storedb/query.h"
-
-extern char** environ;
 
 namespace varenta::e2e {
 namespace {
@@ -32,73 +25,43 @@ std::string fileText(const std::string& path) {
 
 ServiceRun::ServiceRun(const std::string& binary, const std::string& directory, const std::string& server,
                        const std::string& databasePath)
-    : dir_(directory.ends_with('/') ? directory : directory + "/") {
-  std::filesystem::copy_file(binary, dir_ + "prjSrvVarenta",
-                             std::filesystem::copy_options::overwrite_existing);
+    : dir_(directory.ends_with('/') || directory.ends_with('\\') ? directory : directory + "/"),
+      program_(copyProgram(binary, dir_)) {
   std::ofstream(dir_ + "Tolvane.ini", std::ios::binary)
       << "[Tolvane]\r\nServidor=" << server << "\r\nCaminho=" << databasePath << "\r\n";
 }
 
-ServiceRun::~ServiceRun() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-  }
-}
+ServiceRun::~ServiceRun() = default;
 
 void ServiceRun::start(const std::string& timeScale, const std::string& probeHosts) {
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e)
-    if (!std::string_view(*e).starts_with("VARENTA_")) env.emplace_back(*e);
-  env.push_back("VARENTA_TIME_SCALE=" + timeScale);
-  env.push_back("VARENTA_PROBE_HOSTS=" + probeHosts);
-  std::vector<std::string> args = {dir_ + "prjSrvVarenta"};
-  auto pointers = [](std::vector<std::string>& strings) {
-    std::vector<char*> result;
-    for (std::string& s : strings) result.push_back(s.data());
-    result.push_back(nullptr);
-    return result;
-  };
-  posix_spawn_file_actions_t files;
-  posix_spawn_file_actions_init(&files);
-  posix_spawn_file_actions_addopen(&files, 1, (dir_ + "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&files, 2, (dir_ + "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  auto argv = pointers(args);
-  auto envp = pointers(env);
-  const int rc = posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&files);
-  if (rc != 0) throw std::runtime_error("cannot start " + args[0]);
+#ifdef _WIN32
+  const std::vector<std::string> arguments = {"/CONSOLE"};
+#else
+  const std::vector<std::string> arguments;
+#endif
+  process_ = std::make_unique<ChildProcess>(
+      program_, arguments,
+      std::vector<std::string>{"VARENTA_TIME_SCALE=" + timeScale, "VARENTA_PROBE_HOSTS=" + probeHosts},
+      dir_ + "stdout", dir_ + "stderr");
 }
 
 bool ServiceRun::running() {
-  if (pid_ <= 0) return false;
-  if (waitpid(pid_, &status_, WNOHANG) == pid_) {
-    pid_ = 0;
-    return false;
-  }
-  return true;
+  return process_ && process_->running();
 }
 
 int ServiceRun::stop(int patienceSeconds) {
-  if (running()) {
-    ::kill(pid_, SIGTERM);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(patienceSeconds);
-    while (running() && std::chrono::steady_clock::now() < deadline)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (running()) {
-      ::kill(pid_, SIGKILL);
-      waitpid(pid_, &status_, 0);
-      pid_ = 0;
-    }
+  if (process_) {
+    status_ = process_->stop(std::chrono::seconds(patienceSeconds));
+    process_.reset();
   }
-  return WIFEXITED(status_) ? WEXITSTATUS(status_) : 128 + WTERMSIG(status_);
+  return status_;
 }
 
 void ServiceRun::kill() {
   if (!running()) return;
-  ::kill(pid_, SIGKILL);
-  waitpid(pid_, &status_, 0);
-  pid_ = 0;
+  process_->kill();
+  status_ = process_->wait();
+  process_.reset();
 }
 
 std::vector<std::string> logMessages(const std::string& path) {

@@ -1,15 +1,17 @@
 #pragma once
 // The real program prjSrvVarenta run end to end: a copy of it in a directory of its own with a
 // Tolvane.ini naming the store database, started with the time scale and probe hosts of a test or
-// of the demo, stopped with SIGTERM; and the sync marks read back from the store database.
+// of the demo, stopped as its platform stops it (SIGTERM; on Windows, where it runs with /CONSOLE, a
+// Ctrl+C); and the sync marks read back from the store database.
 
-#include <sys/types.h>
-
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/datetime.h"
 #include "storedb/connection.h"
+#include "tests/support/child_process.h"
 
 namespace varenta::e2e {
 
@@ -19,8 +21,8 @@ std::vector<std::string> logMessages(const std::string& path);
 
 class ServiceRun {
  public:
-  // Copies `binary` into `directory` (which must exist) and writes a Tolvane.ini there naming
-  // `server` (a host, or "host/port") and `databasePath`.
+  // Copies `binary` into `directory` (which must exist; on Windows with the Firebird client beside the
+  // test) and writes a Tolvane.ini there naming `server` (a host, or "host/port") and `databasePath`.
   ServiceRun(const std::string& binary, const std::string& directory, const std::string& server,
              const std::string& databasePath);
   ~ServiceRun();  // kills a program still running
@@ -31,12 +33,12 @@ class ServiceRun {
   // variable); its standard output and error go to files beside it. Throws std::runtime_error.
   void start(const std::string& timeScale, const std::string& probeHosts);
   bool running();
-  // Sends SIGTERM and waits for the end (SIGKILL after `patienceSeconds`); the exit status, or
-  // 128 + the signal that ended it.
+  // Stops it and waits for the end (killing it after `patienceSeconds`); the exit status, or on
+  // Linux 128 + the signal that ended it.
   int stop(int patienceSeconds = 30);
-  // Ends the program at once with SIGKILL, as a crash or a power cut would, and waits for it.
+  // Ends the program at once, as a crash or a power cut would, and waits for it.
   void kill();
-  pid_t pid() const { return pid_; }
+  std::int64_t pid() const { return process_ ? process_->id() : 0; }
 
   const std::string& directory() const { return dir_; }
   std::string logPath() const { return dir_ + "Varenta.log"; }
@@ -47,7 +49,8 @@ class ServiceRun {
 
  private:
   std::string dir_;
-  pid_t pid_ = 0;
+  std::string program_;
+  std::unique_ptr<ChildProcess> process_;
   int status_ = 0;
 };
 

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <string>
 
+#include "base/paths.h"
 #include "storedb/ini_conn.h"
 #include "tests/support/manual_clock.h"
 #include "tests/support/recording_log.h"
@@ -25,8 +26,9 @@ struct ConnectionStepFixture {
   }
 };
 
+// Writes the bytes `text` as Tolvane.ini into `dir` (UTF-8).
 inline void writeIni(const std::string& dir, const std::string& text) {
-  std::ofstream(dir + "Tolvane.ini") << text;
+  std::ofstream(utf8Path(dir + "Tolvane.ini"), std::ios::binary) << text;
 }
 
 }  // namespace varenta

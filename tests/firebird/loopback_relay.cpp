@@ -1,38 +1,18 @@
 #include "tests/firebird/loopback_relay.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 
 #include "base/error.h"
+#include "tests/support/loopback_sockets.h"
 
 namespace varenta::testing {
-namespace {
 
-sockaddr_in loopback(int port) {
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_port = htons(static_cast<std::uint16_t>(port));
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return a;
-}
-
-}  // namespace
+using namespace net;
 
 LoopbackRelay::LoopbackRelay(int targetPort) : target_(targetPort) {
-  listener_ = socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a = loopback(0);
-  socklen_t size = sizeof a;
-  if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0 ||
-      listen(listener_, 16) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&a), &size) != 0) {
-    if (listener_ >= 0) close(listener_);
-    throw EInOutError("The relay cannot listen on loopback");
-  }
-  port_ = ntohs(a.sin_port);
+  listener_ = listenOn(0);
+  if (listener_ == kNoSocket) throw EInOutError("The relay cannot listen on loopback");
+  port_ = portOf(listener_);
   acceptor_ = std::thread([this] { acceptLoop(); });
 }
 
@@ -41,29 +21,29 @@ LoopbackRelay::~LoopbackRelay() {
   acceptor_.join();
   cut();
   for (std::thread& t : pumps_) t.join();
-  close(listener_);
+  closeSocket(listener_);
 }
 
 void LoopbackRelay::cut() {
   std::lock_guard lock(mutex_);
-  for (int fd : open_) shutdown(fd, SHUT_RDWR);
+  for (const Socket fd : open_) shutdown(fd, kShutBoth);
 }
 
 void LoopbackRelay::acceptLoop() {
   while (!stopping_) {
-    pollfd p{listener_, POLLIN, 0};
-    if (poll(&p, 1, 50) <= 0) continue;
-    const int client = accept(listener_, nullptr, nullptr);
-    if (client < 0) continue;
+    pollfd p = readable(listener_);
+    if (pollSockets(&p, 1, 50) <= 0) continue;
+    const Socket client = acceptFrom(listener_);
+    if (client == kNoSocket) continue;
     if (refusing_) {
-      close(client);
+      closeSocket(client);
       continue;
     }
-    const int server = socket(AF_INET, SOCK_STREAM, 0);
+    const Socket server = newSocket();
     const sockaddr_in a = loopback(target_);
-    if (server < 0 || connect(server, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
-      close(client);
-      if (server >= 0) close(server);
+    if (server == kNoSocket || connect(server, reinterpret_cast<const sockaddr*>(&a), sizeof a) != 0) {
+      closeSocket(client);
+      if (server != kNoSocket) closeSocket(server);
       continue;
     }
     std::lock_guard lock(mutex_);
@@ -77,7 +57,7 @@ void LoopbackRelay::stall(int replies) {
   stall_after_ = replies;
 }
 
-void LoopbackRelay::pump(int client, int server) {
+void LoopbackRelay::pump(Socket client, Socket server) {
   char buffer[16384];
   int replies = 0;
   bool stalled = false;
@@ -88,24 +68,24 @@ void LoopbackRelay::pump(int client, int server) {
     }
     // A stalled link reads nothing and only notices its end (a cut or the peer going away).
     const short wanted = stalled ? 0 : POLLIN;
-    pollfd p[2] = {{client, wanted, 0}, {server, wanted, 0}};
-    if (poll(p, 2, 50) < 0) break;
+    pollfd p[2] = {readable(client, wanted), readable(server, wanted)};
+    if (pollSockets(p, 2, 50) < 0) break;
     for (int i = 0; i < 2 && open; ++i) {
       if (p[i].revents == 0) continue;
       if (stalled) {
         open = (p[i].revents & (POLLHUP | POLLERR)) == 0;
         continue;
       }
-      const ssize_t got = read(p[i].fd, buffer, sizeof buffer);
+      const auto got = recv(p[i].fd, buffer, sizeof buffer, 0);
       // MSG_NOSIGNAL: a side that already closed ends the link, not the test process.
-      open = got > 0 && send(p[1 - i].fd, buffer, static_cast<std::size_t>(got), MSG_NOSIGNAL) == got;
+      open = got > 0 && send(p[1 - i].fd, buffer, got, kNoSignal) == got;
       if (i == 1) ++replies;
     }
   }
   std::lock_guard lock(mutex_);
-  std::erase_if(open_, [&](int fd) { return fd == client || fd == server; });
-  close(client);
-  close(server);
+  std::erase_if(open_, [&](Socket fd) { return fd == client || fd == server; });
+  closeSocket(client);
+  closeSocket(server);
 }
 
 }  // namespace varenta::testing

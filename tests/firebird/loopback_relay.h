@@ -4,6 +4,7 @@
 // the way a dropped route or a hung host does, without touching the server that other suites share.
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -31,17 +32,18 @@ class LoopbackRelay {
 
  private:
   void acceptLoop();
-  void pump(int client, int server);
+  using Socket = std::intptr_t;  // a socket of either platform (net::Socket)
+  void pump(Socket client, Socket server);
 
   int target_;
-  int listener_ = -1;
+  Socket listener_ = -1;
   int port_ = 0;
   std::atomic<bool> stopping_{false};
   std::atomic<bool> refusing_{false};
   std::atomic<int> stall_after_{-1};  // replies a link passes before it stalls; -1: none stall
   std::atomic<int> stalled_{0};
   std::mutex mutex_;
-  std::vector<int> open_;  // sockets of live links
+  std::vector<Socket> open_;  // sockets of live links
   std::vector<std::thread> pumps_;
   std::thread acceptor_;
 };

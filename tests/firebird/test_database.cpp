@@ -1,7 +1,5 @@
 #include "tests/firebird/test_database.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +10,7 @@
 #include "storedb/fbconn.h"
 #include "storedb/query.h"
 #include "storedb/sql_text.h"
+#include "tests/support/linux_shell.h"
 
 namespace varenta::testing {
 namespace {
@@ -51,7 +50,18 @@ std::string schemaScript() {
 }
 
 TestDatabase::TestDatabase(std::string_view fileName) {
+  // A name with a directory of its own ("Farmácia/TOLVANE.FDB"): that directory is made here.
+  if (const std::size_t slash = fileName.rfind('/'); slash != std::string_view::npos) {
+    const std::string inner = directory_ + std::string(fileName.substr(0, slash));
+    std::filesystem::create_directories(utf8Path(inner));
+    openToAll(inner);
+  }
+#ifdef _WIN32
+  // The server is the Linux one: it knows the file by its Linux name.
+  path_ = linuxPathOf(utf8Path(directory_ + std::string(fileName)));
+#else
   path_ = directory_ + std::string(fileName);
+#endif
   try {
     withDpb(true, [&](fb::Status& status, Firebird::IProvider* provider, Firebird::IXpbBuilder* dpb) {
       Firebird::IAttachment* created = provider->createDatabase(

@@ -22,8 +22,8 @@ std::string schemaScript();
 
 class TestDatabase {
  public:
-  // The file gets the given name in a fresh directory. Throws EDatabaseError (or EInOutError) when
-  // the database cannot be made.
+  // The file gets the given name (UTF-8, "/" before a directory of its own) in a fresh directory. Throws
+  // EDatabaseError (or EInOutError) when the database cannot be made.
   explicit TestDatabase(std::string_view fileName = "store.fdb");
   ~TestDatabase();
   TestDatabase(const TestDatabase&) = delete;

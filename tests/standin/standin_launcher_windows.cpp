@@ -97,8 +97,11 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)) {
   FD_ZERO(&ready);
   FD_SET(listener.socket, &ready);
   timeval wait{static_cast<long>(kStartTime.count()), 0};
-  if (select(0, &ready, nullptr, nullptr, &wait) != 1)
-    throw std::runtime_error("the stand-in did not start: " + readFile(output.string()));
+  if (const int selected = select(0, &ready, nullptr, nullptr, &wait); selected != 1)
+    throw std::runtime_error("the stand-in did not start" +
+                             (selected == SOCKET_ERROR ? " (error " + std::to_string(WSAGetLastError()) + ")"
+                                                       : std::string()) +
+                             ": " + readFile(output.string()));
   program_ = std::make_unique<Program>();
   program_->lifeline.socket = accept(listener.socket, nullptr, nullptr);
   port_ = std::stoi(readFile((dir_ / "port").string()));

@@ -12,9 +12,7 @@
 #include "tests/support/temp_dir.h"
 
 namespace varenta {
-namespace {
 
-// One argument as CommandLineToArgvW (and wine, for a Linux program) splits it back.
 std::wstring quotedArgument(const std::wstring& argument) {
   std::wstring out = L"\"";
   std::size_t backslashes = 0;
@@ -30,6 +28,8 @@ std::wstring quotedArgument(const std::wstring& argument) {
   out.append(2 * backslashes, L'\\');
   return out + L"\"";
 }
+
+namespace {
 
 std::wstring wide(const std::string& utf8) {
   const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
@@ -49,10 +49,11 @@ void startLinuxProgram(const std::vector<std::string>& argv) {
                       &process))
     throw std::runtime_error("wine cannot start " + argv.front() + ": error " +
                              std::to_string(GetLastError()));
-  // Wine hands back no process for a Linux program (its id is 0) and a thread "handle" that is none:
-  // closing that one would close whatever handle of ours shares its value (wine ignores the low two
-  // bits of a handle), a socket of the caller's for one.
-  if (process.dwProcessId != 0) {
+  // Wine hands back no process handle for a Linux program, and an id and a thread "handle" that are
+  // none (whatever the call left there, an id that is not 0 among them): closing that one would close
+  // whatever handle of ours shares its value (wine ignores the low two bits of a handle), a socket of
+  // the caller's for one.
+  if (process.hProcess != nullptr) {
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
   }

@@ -20,6 +20,10 @@ bool underWine();
 // variable of the Windows program).
 bool preloaded(std::string_view library);
 
+// One argument of a command line, as CommandLineToArgvW (and wine, for a Linux program) splits it
+// back.
+std::wstring quotedArgument(const std::wstring& argument);
+
 // Starts `script` with /bin/sh and returns at once.
 void startLinuxShell(const std::string& script);
 
