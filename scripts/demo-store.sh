@@ -1,5 +1,5 @@
 # Sourced by the scripts that run a program on the demo's generated store against the cloud stand-in
-# (scripts/demo.sh, bench/wine_ratio.sh); they set root (the repository's root) and have built
+# (scripts/demo.sh, scripts/soak.sh, bench/wine_ratio.sh); they set root (the repository's root) and have built
 # build/tools/varenta-standin and build/tests/e2e/varenta-store.
 #
 #   demo_store DIR NAME SALES
