@@ -21,7 +21,6 @@ sales=${SOAK_SALES:-$((ticks / 2))}
 command -v valgrind >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq valgrind >/dev/null
 cmake -S "$root" -B "$root/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$root/build" -j "$(nproc)" --target prjSrvVarenta varenta-standin varenta-store >/dev/null
-store_tool="$root/build/tests/e2e/varenta-store"
 soak="$root/build/soak"
 
 standin=
@@ -33,27 +32,11 @@ cleanup() {
 }
 trap cleanup EXIT
 
+source "$root/scripts/demo-store.sh"
 # A fresh store of `$2` sales in directory `$1`, its stand-in started; sets port and database.
 prepare() {
-  local dir=$1 count=$2
-  rm -rf "$dir" && mkdir -p "$dir/cloud"
-  store_dir=$("$root/scripts/store-dir.sh" "$root" "$(basename "$dir")")
-  ln -s "$store_dir" "$dir/store"
-  cp "$root/build/host/prjSrvVarenta" "$dir/"
-  "$root/build/tools/varenta-standin" --data "$dir/cloud" --journal "$dir/cloud/journal.jsonl" \
-    --port-file "$dir/cloud/port" >/dev/null &
-  standin=$!
-  for _ in $(seq 1 100); do [ -s "$dir/cloud/port" ] && break; sleep 0.05; done
-  port=$(cat "$dir/cloud/port")
-  database="$store_dir/TOLVANE.FDB"
-  {
-    echo "CREATE DATABASE '127.0.0.1/3050:$database' USER 'SYSDBA' PASSWORD 'quenbolix' DEFAULT CHARACTER SET WIN1252;"
-    cat "$root/storedb/schema.sql"
-    echo "COMMIT;"
-  } | isql-fb -q -bail >/dev/null
-  printf '[Tolvane]\r\nServidor=127.0.0.1\r\nCaminho=%s\r\n' "$database" >"$dir/Tolvane.ini"
-  "$store_tool" create --database "$database" --sales "$count" --standin "http://127.0.0.1:$port" \
-    --data "$dir/cloud" >/dev/null
+  demo_store "$1" "$(basename "$1")" "$2" >/dev/null
+  cp "$root/build/host/prjSrvVarenta" "$1/"
 }
 
 ticks_so_far() {

@@ -6,7 +6,9 @@
 # to the Firebird client, tests/wine_fbclient/, and the Linux program the Windows one is compared with), builds
 # build-windows/ through cmake/mingw-w64.cmake (host/prjSrvVarenta.exe, the installer
 # SrvVarenta-<version>-win64.exe and the test programs) and runs the Windows tests with ctest under
-# wine, in a wine prefix made afresh for the run (build-windows/wine).
+# wine, in a wine prefix made afresh for the run (build-windows/wine); then the demo's job by the
+# Windows program in the same prefix (scripts/demo.sh --windows). It fails when a test fails or the
+# demo does not end with the store in step.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -33,7 +35,8 @@ fi
 "$root/scripts/firebird-up.sh"
 
 cmake -S "$root" -B "$linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARENTA_WERROR=ON
-cmake --build "$linux" -j "$jobs" --target varenta-standin varenta_silent_dns varenta_wine_fbclient prjSrvVarenta
+cmake --build "$linux" -j "$jobs" --target varenta-standin varenta_silent_dns varenta_wine_fbclient prjSrvVarenta \
+  varenta-store
 
 cmake -S "$root" -B "$build" --toolchain "$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVARENTA_WERROR=ON -DVARENTA_LINUX_STANDIN="$linux/tools/varenta-standin" \
@@ -59,5 +62,13 @@ wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # Wine resolves names in its own Linux process: the silent resolver goes in there (see
 # tests/support/silent_dns_preload.cpp).
+status=0
 LD_PRELOAD="$linux/tests/support/libvarenta_silent_dns.so" \
-  ctest --test-dir "$build" --output-on-failure -j "$jobs"
+  ctest --test-dir "$build" --output-on-failure -j "$jobs" || status=1
+
+# The demo's job done by the Windows program, so that the log shows the Windows build at its work:
+# its summary and a few lines of its log.
+started=$SECONDS
+"$root/scripts/demo.sh" --windows --brief || status=1
+echo "windows: the demo under wine took $((SECONDS - started)) s"
+exit "$status"

@@ -1,7 +1,8 @@
 // varenta-store: the demo's store. It fills a store database with a generated week of sales and
 // writes the cloud's side of the same store into the stand-in's data directory (create), waits
-// with a progress line until the service has brought the store in step (await), and sums up what
-// reached the stand-in against what the store's rows call for (report).
+// with a progress line (rewritten in place on a terminal, else only its last state) until the
+// service has brought the store in step (await), and sums up what reached the stand-in against
+// what the store's rows call for (report).
 //
 //   varenta-store create --database PATH --standin URL --data DIR [--sales N] [--seed S]
 //   varenta-store await  --database PATH [--sales N] [--seed S] [--timeout SECONDS] [--pid PID]
@@ -14,6 +15,7 @@
 // --sales and --seed on the same day give the same store, so await and report know what create made.
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -110,6 +112,7 @@ int await(const Options& o) {
   const ExpectedRun run = expectedRun(s);
   const int timeout = std::stoi(o.get("timeout", "120"));
   const pid_t pid = static_cast<pid_t>(std::stol(o.get("pid", "0")));
+  const bool terminal = isatty(STDOUT_FILENO) != 0;
   const auto start = std::chrono::steady_clock::now();
   for (;;) {
     const Marks m = readMarks(connection);
@@ -123,15 +126,21 @@ int await(const Options& o) {
       }
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf(
-        "\r   %5.1f s  resend poll %s  promotions %s  closed up to %s  sales %d/%d  cancellations %d/%d   ",
+    char line[256];
+    std::snprintf(
+        line, sizeof line,
+        "   %5.1f s  resend poll %s  promotions %s  closed up to %s  sales %d/%d  cancellations %d/%d   ",
         seconds, m.verificaReenvio.isZero() ? "waiting" : "done   ",
         m.verificaPromo.isZero() ? "waiting" : "done   ",
         m.ultCaixa.isZero() ? "--/--/----" : (m.ultCaixa - std::chrono::days(1)).format("dd/mm/yyyy").c_str(),
         sales, run.sales, cancellations, run.cancellations);
+    const bool done = inStep(m, run, s.today);
+    const bool failed = !done && (seconds > timeout || (pid > 0 && kill(pid, 0) != 0));
+    // A terminal shows the line rewritten in place; a file or a CI log gets only the last one.
+    if (terminal || done || failed) std::printf("%s%s", terminal ? "\r" : "", line);
     std::fflush(stdout);
-    if (inStep(m, run, s.today)) break;
-    if (seconds > timeout || (pid > 0 && kill(pid, 0) != 0)) {
+    if (done) break;
+    if (failed) {
       std::printf("\n   not in step after %.0f s\n", seconds);
       return 1;
     }
