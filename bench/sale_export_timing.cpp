@@ -22,6 +22,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "api/http_transport.h"
@@ -94,8 +95,9 @@ int run(int sales) {
     std::cerr << "sale_export_timing: no store database (see " << file.path() << ")\n";
     return 1;
   }
-  auto& transport = *new TimedTransport;  // owned by the client
-  TVarenta cloud{std::unique_ptr<HttpTransport>(&transport)};
+  auto timed = std::make_unique<TimedTransport>();
+  const TimedTransport& transport = *timed;
+  TVarenta cloud{std::move(timed)};
   cloud.setContext(clientContext(settings));
   const TaskContext task{db, settings, cloud, systemClock(), log, timer, [&] {
                            GetCredenciaisVarenta({db, settings, timer, systemClock(), log});

@@ -5,8 +5,6 @@
 #include <filesystem>
 
 #include "base/paths.h"
-#include "base/regional.h"
-#include "base/text.h"
 #include "tests/firebird/connection_step_fixture.h"
 #include "tests/firebird/test_database.h"
 #include "tests/support/loopback_listener.h"
@@ -86,18 +84,9 @@ TEST(IniConn, AccentedDirectoriesAndTheIniAsEditorsSaveIt) {
   db.exec("insert into padrao (codigo, cgc, varenta_datainicio) values (1, '1', '2024-06-01')");
   const std::string install = db.directory() + "Instalação São João/";
   std::filesystem::create_directory(utf8Path(install));
-  const std::string ini = "[Tolvane]\r\nServidor=127.0.0.1\r\nCaminho=" + db.path() + "\r\n";
-  const struct {
-    const char* name;
-    std::string bytes;
-  } cases[] = {
-      {"UTF-8 with a byte order mark", std::string(kUtf8ByteOrderMark) + ini},
-      {"UTF-8 without one", ini},
-      {"the ANSI code page", regionalBytes(ini)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    writeIni(install, c.bytes);
+  for (const SavedIni& saved : savedAsEditorsDo(iniNaming("127.0.0.1", db.path()))) {
+    SCOPED_TRACE(saved.editor);
+    writeIni(install, saved.bytes);
     ConnectionStepFixture service;
     service.iniConn(install);
     EXPECT_TRUE(service.dbConnected);

@@ -12,9 +12,8 @@
 #include <optional>
 
 #include "base/paths.h"
-#include "base/regional.h"
-#include "base/text.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/tolvane_ini_files.h"
 
 namespace varenta {
 namespace {
@@ -69,17 +68,9 @@ TEST(TolvaneIni, IsReadAsEditorsSaveItFromAnyDirectory) {
   const std::string dir = temp.dir() + "Farmácia São João/";
   std::filesystem::create_directory(utf8Path(dir));
   const std::string ini = "[Tolvane]\r\nServidor=servidor-ação\r\nCaminho=C:\\Farmácia\\TOLVANE.FDB\r\n";
-  const struct {
-    const char* name;
-    std::string bytes;
-  } cases[] = {
-      {"UTF-8 with a byte order mark", std::string(kUtf8ByteOrderMark) + ini},
-      {"UTF-8 without one", ini},
-      {"the ANSI code page", regionalBytes(ini)},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    std::ofstream(utf8Path(dir + "Tolvane.ini"), std::ios::binary) << c.bytes;
+  for (const SavedIni& saved : savedAsEditorsDo(ini)) {
+    SCOPED_TRACE(saved.editor);
+    writeIni(dir, saved.bytes);
     const DatabaseLocation location = readDatabaseLocation(dir);
     EXPECT_EQ(location.server, "servidor-ação");
     EXPECT_EQ(location.path, "C:\\Farmácia\\TOLVANE.FDB");

@@ -22,6 +22,7 @@
 #include "tests/e2e/e2e_fixture.h"
 #include "tests/support/files.h"
 #include "tests/support/linux_shell.h"
+#include "tests/support/tolvane_ini_files.h"
 #include "tests/support/wine.h"
 
 namespace varenta::e2e {
@@ -35,8 +36,7 @@ class LinuxProgramRun {
  public:
   LinuxProgramRun(const std::string& directory, const std::string& databasePath)
       : dir_(directory), linuxDir_(linuxPathOf(utf8Path(directory))) {
-    std::ofstream(utf8Path(dir_ + "Tolvane.ini"), std::ios::binary)
-        << "[Tolvane]\r\nServidor=127.0.0.1\r\nCaminho=" << databasePath << "\r\n";
+    writeIni(dir_, iniNaming("127.0.0.1", databasePath));
     if (runLinuxShell("cp " + shellQuoted(VARENTA_LINUX_SERVICE) + " " + shellQuoted(linuxDir_)) != 0)
       throw std::runtime_error("cannot copy the Linux program");
   }
@@ -56,13 +56,14 @@ class LinuxProgramRun {
   bool running() const {
     return runLinuxShell("kill -0 $(cat " + shellQuoted(linuxDir_ + "/pid") + ")") == 0;
   }
-  // SIGTERM, then the end awaited; false when it had to be killed.
-  bool stop() {
+  // SIGTERM, then the end awaited: 0 once it ended, -1 when it had to be killed (its exit status
+  // reaches nobody here: wine does not wait for a Linux program it started).
+  int stop() {
     const std::string pid = "$(cat " + shellQuoted(linuxDir_ + "/pid") + ")";
     const bool ended = runLinuxShell("kill -TERM " + pid + "; for i in $(seq 600); do kill -0 " + pid +
                                      " 2>/dev/null || exit 0; sleep 0.05; done; exit 1") == 0;
     if (ended) started_ = false;
-    return ended;
+    return ended ? 0 : -1;
   }
   std::string logPath() const { return dir_ + "Varenta.log"; }
 
@@ -72,14 +73,11 @@ class LinuxProgramRun {
   bool started_ = false;
 };
 
-// The log's bytes with each line's time stamp ("11/12/2026 09:28:38 - ") left out.
+// The log's bytes with each line's time stamp left out.
 std::string withoutTimeStamps(const std::string& log) {
   std::string out;
   std::istringstream in(log);
-  for (std::string line; std::getline(in, line);) {
-    const bool stamped = line.size() >= 22 && line[2] == '/' && line[5] == '/' && line.substr(19, 3) == " - ";
-    out += (stamped ? line.substr(22) : line) + "\n";
-  }
+  for (std::string line; std::getline(in, line);) out += line.substr(timeStampLength(line)) + "\n";
   return out;
 }
 
@@ -176,7 +174,7 @@ Outcome runToTheEnd(Program& program, StoreAndCloud& twin) {
   const long probes = twin.probes();
   while (twin.probes() < probes + 3 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(50ms);
-  program.stop();
+  EXPECT_EQ(program.stop(), 0) << "the program did not stop as asked";
   return {withoutDrawnNumbers(withoutTimeStamps(readFile(program.logPath()))),
           requests(twin.standIn.journal())};
 }

@@ -10,25 +10,16 @@
 
 #include "base/text.h"
 #include "storedb/query.h"
+#include "tests/support/files.h"
+#include "tests/support/tolvane_ini_files.h"
 
 namespace varenta::e2e {
-namespace {
-
-std::string fileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-}  // namespace
 
 ServiceRun::ServiceRun(const std::string& binary, const std::string& directory, const std::string& server,
                        const std::string& databasePath)
     : dir_(directory.ends_with('/') || directory.ends_with('\\') ? directory : directory + "/"),
       program_(copyProgram(binary, dir_)) {
-  std::ofstream(dir_ + "Tolvane.ini", std::ios::binary)
-      << "[Tolvane]\r\nServidor=" << server << "\r\nCaminho=" << databasePath << "\r\n";
+  writeIni(dir_, iniNaming(server, databasePath));
 }
 
 ServiceRun::~ServiceRun() = default;
@@ -64,14 +55,20 @@ void ServiceRun::kill() {
   process_.reset();
 }
 
-std::vector<std::string> logMessages(const std::string& path) {
+std::size_t timeStampLength(std::string_view line) {
   static const std::regex stamp(R"(\d\d/\d\d/\d{4} \d\d:\d\d:\d\d - )");
+  constexpr std::size_t kLength = 22;
+  return line.size() >= kLength && std::regex_match(line.begin(), line.begin() + kLength, stamp) ? kLength
+                                                                                                 : 0;
+}
+
+std::vector<std::string> logMessages(const std::string& path) {
   std::vector<std::string> messages;
-  std::istringstream in(cp1252ToUtf8(fileText(path)));
+  std::istringstream in(cp1252ToUtf8(readFile(path)));
   for (std::string line; std::getline(in, line);) {
     if (line.ends_with('\r')) line.pop_back();
-    if (line.size() >= 22 && std::regex_match(line.substr(0, 22), stamp))
-      messages.push_back(line.substr(22));
+    if (const std::size_t stamp = timeStampLength(line); stamp > 0)
+      messages.push_back(line.substr(stamp));
     else if (!messages.empty())
       messages.back() += "\r\n" + line;
   }
@@ -79,7 +76,7 @@ std::vector<std::string> logMessages(const std::string& path) {
 }
 
 std::string ServiceRun::standardError() const {
-  return fileText(dir_ + "stderr");
+  return readFile(dir_ + "stderr");
 }
 
 std::vector<std::string> ServiceRun::lostMessages() const {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/datetime.h"
@@ -14,6 +15,10 @@
 #include "tests/support/child_process.h"
 
 namespace varenta::e2e {
+
+// The length of the time stamp a log line starts with ("11/12/2026 09:28:38 - "), 0 when it starts
+// with none.
+std::size_t timeStampLength(std::string_view line);
 
 // The messages of a log file in UTF-8 without their time stamps; a message written with CR LF
 // inside keeps them. A missing file has none.

@@ -3,8 +3,8 @@
 // (--lifeline) instead: closing it stops the stand-in, and so does the test program's end, however
 // it ends.
 
-#include <winsock2.h>
-// after winsock2.h, which must come first
+#include "tests/support/loopback_sockets.h"
+// after winsock2.h, which loopback_sockets.h brings and which must come first
 #include <windows.h>
 #include <winhttp.h>
 
@@ -20,38 +20,25 @@
 namespace varenta {
 namespace {
 
+using namespace net;
+
 constexpr auto kStartTime = std::chrono::seconds(20);
 
-void startWinsock() {
-  static const bool started = [] {
-    WSADATA data;
-    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-  }();
-  if (!started) throw std::runtime_error("winsock did not start");
-}
-
 struct SocketCloser {
-  explicit SocketCloser(SOCKET s = INVALID_SOCKET) : socket(s) {}
+  explicit SocketCloser(Socket s = kNoSocket) : socket(s) {}
   SocketCloser(const SocketCloser&) = delete;
   SocketCloser& operator=(const SocketCloser&) = delete;
   ~SocketCloser() {
-    if (socket != INVALID_SOCKET) closesocket(socket);
+    if (socket != kNoSocket) closeSocket(socket);
   }
-  SOCKET socket;
+  Socket socket;
 };
 
-sockaddr_in loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = htons(static_cast<u_short>(port));
-  return address;
-}
-
 bool accepts(int port) {
-  const SocketCloser probe(socket(AF_INET, SOCK_STREAM, 0));
+  const SocketCloser probe(newSocket());
   const sockaddr_in address = loopback(port);
-  return connect(probe.socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  return probe.socket != kNoSocket &&
+         connect(probe.socket, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
 }  // namespace
@@ -64,18 +51,12 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)) {
   if (!underWine())
     throw std::runtime_error(
         "the cloud stand-in is a Linux program: the Windows tests that use it run under wine");
-  startWinsock();
   config_.dataDir = dir_ / "data";
   config_.journalFile = dir_ / "journal.jsonl";
   std::filesystem::create_directory(config_.dataDir);
 
-  const SocketCloser listener(socket(AF_INET, SOCK_STREAM, 0));
-  sockaddr_in address = loopback(0);
-  int length = sizeof address;
-  if (bind(listener.socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      listen(listener.socket, 1) != 0 ||
-      getsockname(listener.socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    throw std::runtime_error("no loopback port for the stand-in's lifeline");
+  const SocketCloser listener(listenOn(0));
+  if (listener.socket == kNoSocket) throw std::runtime_error("no loopback port for the stand-in's lifeline");
 
   std::vector<std::string> args = {"--data",      linuxPathOf(config_.dataDir),
                                    "--journal",   linuxPathOf(config_.journalFile),
@@ -84,7 +65,7 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)) {
                                    "--local",     config_.local,
                                    "--usuario",   config_.usuario,
                                    "--senha",     config_.senha,
-                                   "--lifeline",  std::to_string(ntohs(address.sin_port))};
+                                   "--lifeline",  std::to_string(portOf(listener.socket))};
   if (!config_.certFile.empty())
     args.insert(args.end(), {"--cert", linuxPathOf(config_.certFile), "--key", linuxPathOf(config_.keyFile)});
   std::string script = "exec " + shellQuoted(VARENTA_STANDIN_PROGRAM);
@@ -93,17 +74,15 @@ StandIn::StandIn(StandInConfig config) : config_(std::move(config)) {
   startLinuxShell(script + " > " + shellQuoted(linuxPathOf(output)) + " 2>&1");
 
   // The stand-in connects once it listens, after writing its port file.
-  fd_set ready;
-  FD_ZERO(&ready);
-  FD_SET(listener.socket, &ready);
-  timeval wait{static_cast<long>(kStartTime.count()), 0};
-  if (const int selected = select(0, &ready, nullptr, nullptr, &wait); selected != 1)
-    throw std::runtime_error("the stand-in did not start" +
-                             (selected == SOCKET_ERROR ? " (error " + std::to_string(WSAGetLastError()) + ")"
-                                                       : std::string()) +
-                             ": " + readFile(output.string()));
+  pollfd ready = readable(listener.socket);
+  const int polled = pollSockets(&ready, 1, static_cast<int>(std::chrono::milliseconds(kStartTime).count()));
+  if (polled != 1)
+    throw std::runtime_error(
+        "the stand-in did not start" +
+        (polled == SOCKET_ERROR ? " (error " + std::to_string(WSAGetLastError()) + ")" : std::string()) +
+        ": " + readFile(output.string()));
   program_ = std::make_unique<Program>();
-  program_->lifeline.socket = accept(listener.socket, nullptr, nullptr);
+  program_->lifeline.socket = acceptFrom(listener.socket);
   port_ = std::stoi(readFile((dir_ / "port").string()));
 }
 

@@ -94,8 +94,7 @@ int ChildProcess::stop(std::chrono::seconds patience) {
 }
 
 std::string programText(const std::string& path) {
-  std::string text = readFile(path);
-  return text;
+  return readFile(path);
 }
 
 std::string copyProgram(const std::string& binary, const std::string& directory) {
