@@ -31,9 +31,11 @@ std::string_view unquoted(std::string_view value) {
 }
 
 // The file's text as Notepad and older editors save it: UTF-8 with or without a byte order mark,
-// otherwise the ANSI code page.
+// otherwise the ANSI code page. A mark does not make bytes that are no UTF-8 into UTF-8: such a file
+// (a mark, then text an older editor added) is read in the code page too, so that every value is
+// UTF-8.
 std::string iniText(std::string_view bytes) {
-  if (bytes.starts_with(kUtf8ByteOrderMark)) return std::string(bytes.substr(kUtf8ByteOrderMark.size()));
+  if (bytes.starts_with(kUtf8ByteOrderMark)) bytes.remove_prefix(kUtf8ByteOrderMark.size());
   return isValidUtf8(bytes) ? std::string(bytes) : regionalText(bytes);
 }
 

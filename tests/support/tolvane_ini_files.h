@@ -1,6 +1,7 @@
 #pragma once
 // Tolvane.ini written by a test: the bytes as given, or one text saved as each kind of editor saves
-// it (Notepad's UTF-8 with a byte order mark or, lately, without one; older editors' ANSI code page.
+// it (Notepad's UTF-8 with a byte order mark or, lately, without one; older editors' ANSI code page,
+// also after Notepad's mark).
 
 #include <fstream>
 #include <string>
@@ -30,7 +31,9 @@ struct SavedIni {
 inline std::vector<SavedIni> savedAsEditorsDo(const std::string& text) {
   return {{"UTF-8 with a byte order mark", std::string(kUtf8ByteOrderMark) + text},
           {"UTF-8 without one", text},
-          {"the ANSI code page", regionalBytes(text)}};
+          {"the ANSI code page", regionalBytes(text)},
+          {"a byte order mark, then the ANSI code page (an older editor's change to Notepad's file)",
+           std::string(kUtf8ByteOrderMark) + regionalBytes(text)}};
 }
 
 }  // namespace varenta
